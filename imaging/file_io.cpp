@@ -1,0 +1,105 @@
+#include "imaging/file_io.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace reelmill {
+
+std::optional<std::uint64_t> FileSize(const std::string& path) {
+  struct stat st {};
+  if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  return static_cast<std::uint64_t>(st.st_size);
+}
+
+std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::string& path, std::uint64_t maxBytes) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<std::uint64_t>(st.st_size) > maxBytes) {
+    ::close(fd);
+    return std::nullopt;
+  }
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(st.st_size));
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;  // the file shrank; keep what was there
+    done += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
+  bytes.resize(done);
+  return bytes;
+}
+
+AtomicFileWriter::AtomicFileWriter(std::string targetPath) : target_(std::move(targetPath)) {}
+
+AtomicFileWriter::~AtomicFileWriter() { Abandon(); }
+
+bool AtomicFileWriter::Open() {
+  if (file_) return true;
+  const auto slash = target_.rfind('/');
+  const std::string folder = slash == std::string::npos ? std::string() : target_.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? target_ : target_.substr(slash + 1);
+  if (name.empty()) return false;
+  std::string pattern = folder + "." + name + ".XXXXXX";
+  const int fd = ::mkstemp(pattern.data());
+  if (fd < 0) return false;
+  // mkstemp creates 0600; give the file the permissions a plain create would.
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  ::fchmod(fd, 0666 & ~mask);
+  file_ = ::fdopen(fd, "wb");
+  if (!file_) {
+    ::close(fd);
+    ::unlink(pattern.c_str());
+    return false;
+  }
+  temp_ = pattern;
+  failed_ = false;
+  return true;
+}
+
+bool AtomicFileWriter::Write(std::span<const std::uint8_t> bytes) { return Write(bytes.data(), bytes.size()); }
+
+bool AtomicFileWriter::Write(const void* data, std::size_t size) {
+  if (!file_ || failed_) return false;
+  if (size != 0 && std::fwrite(data, 1, size, file_) != size) failed_ = true;
+  return !failed_;
+}
+
+bool AtomicFileWriter::Commit() {
+  if (!file_) return false;
+  bool ok = !failed_ && std::fflush(file_) == 0 && !std::ferror(file_);
+  ok = (std::fclose(file_) == 0) && ok;
+  file_ = nullptr;
+  if (ok && ::rename(temp_.c_str(), target_.c_str()) == 0) {
+    temp_.clear();
+    return true;
+  }
+  ::unlink(temp_.c_str());
+  temp_.clear();
+  return false;
+}
+
+void AtomicFileWriter::Abandon() {
+  if (file_) {
+    std::fclose(file_);
+    file_ = nullptr;
+  }
+  if (!temp_.empty()) {
+    ::unlink(temp_.c_str());
+    temp_.clear();
+  }
+}
+
+bool WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes) {
+  AtomicFileWriter writer(path);
+  return writer.Open() && writer.Write(bytes) && writer.Commit();
+}
+
+}  // namespace reelmill

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Reelmill needs to build and test.
+# Idempotent: apt-get runs only when something is missing.
+#   scripts/setup-deps.sh          build and run
+#   scripts/setup-deps.sh --tests  also the independent checkers used by tests
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config
+  libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
+  libgif-dev libturbojpeg0-dev libjpeg62-turbo-dev libpng-dev libtiff-dev
+  libimagequant-dev libpixman-1-dev
+  qt6-base-dev
+)
+if [[ "${1:-}" == "--tests" ]]; then
+  packages+=(ffmpeg imagemagick gdk-pixbuf-tests xauth xvfb fonts-dejavu-core)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+echo "Installing: ${missing[*]}" >&2
+sudo_cmd=()
+if [[ $(id -u) -ne 0 ]]; then
+  command -v sudo >/dev/null || { echo "Need root or sudo to install: ${missing[*]}" >&2; exit 1; }
+  sudo_cmd=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -qq
+"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
