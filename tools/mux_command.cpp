@@ -1,0 +1,165 @@
+#include "tools/mux_command.h"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <ostream>
+#include <sstream>
+
+#include "imaging/file_io.h"
+#include "tools/exit_status.h"
+#include "writers/avi/avi_writer.h"
+#include "writers/swf/swf_movie_composition.h"
+
+namespace reelmill {
+namespace {
+
+constexpr char kProgram[] = "reelmill-convert";
+constexpr int kMaxSwfFps = 255;  // the movie header keeps whole frames per second in one byte
+constexpr std::uint64_t kMaxFrameHeaderScan = 64ull << 20;
+
+class NullStream : public std::ostream {
+ public:
+  NullStream() : std::ostream(nullptr) {}
+};
+
+int UsageError(std::ostream& err, const std::string& message) {
+  err << kProgram << " mux: " << message << "\nRun with --help for more information.\n";
+  return kExitUsage;
+}
+
+int Failure(std::ostream& err, const std::string& message) {
+  err << kProgram << ": " << message << '\n';
+  return kExitFailed;
+}
+
+std::vector<std::uint8_t> ReadHead(const std::string& path, std::size_t count) {
+  std::vector<std::uint8_t> head(count);
+  std::size_t got = 0;
+  if (FileSize(path)) {  // regular files only: never block on a pipe
+    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+      got = std::fread(head.data(), 1, count, file);
+      std::fclose(file);
+    }
+  }
+  head.resize(got);
+  return head;
+}
+
+std::string LastLine(const std::string& text) {
+  std::string trimmed = text;
+  while (!trimmed.empty() && trimmed.back() == '\n') trimmed.pop_back();
+  const auto newline = trimmed.rfind('\n');
+  return newline == std::string::npos ? trimmed : trimmed.substr(newline + 1);
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  std::error_code error;
+  return std::filesystem::equivalent(a, b, error);
+}
+
+}  // namespace
+
+std::optional<JpegFrameSize> ParseFrameSize(const std::string& text) {
+  const auto cross = text.find_first_of("xX");
+  if (cross == std::string::npos) return std::nullopt;
+  const auto side = [](const std::string& digits) -> std::optional<int> {
+    if (digits.empty() || digits.size() > 5 || !std::all_of(digits.begin(), digits.end(), ::isdigit)) {
+      return std::nullopt;
+    }
+    const int value = std::stoi(digits);
+    if (value < 1 || value > 65535) return std::nullopt;
+    return value;
+  };
+  const auto width = side(text.substr(0, cross));
+  const auto height = side(text.substr(cross + 1));
+  if (!width || !height) return std::nullopt;
+  return JpegFrameSize{*width, *height};
+}
+
+CLI::App* AddMuxCommand(CLI::App& app, MuxOptions& options) {
+  CLI::App* mux = app.add_subcommand("mux", "Build one AVI or SWF from JPEG frame files, without re-encoding them");
+  mux->add_option("--to", options.to, "Output kind: avi (Motion-JPEG video) or swf (movie of JPEG frames)")
+      ->required()
+      ->check(CLI::IsMember({"avi", "swf"}));
+  mux->add_option("--fps", options.fps, "Frames per second (at most 255 for swf)")
+      ->check(CLI::Range(1, 1000))
+      ->capture_default_str();
+  mux->add_option("--size", options.sizeText, "Declared frame size WxH (default: the first frame's own size)")
+      ->check(CLI::Validator(
+          [](std::string& text) { return ParseFrameSize(text) ? std::string() : "expected WxH, each 1 to 65535"; },
+          "WxH"));
+  mux->add_option("-o,--output", options.output, "Output file; an existing file is replaced only on success")
+      ->required();
+  mux->add_flag("-v,--verbose", options.verbose, "Show the writer's progress lines");
+  mux->add_option("frames", options.frames,
+                  "JPEG frame files; frame order is the byte-wise order of their paths")
+      ->required()
+      ->check(CLI::ExistingFile);
+  return mux;
+}
+
+int RunMux(const MuxOptions& options, std::ostream& out, std::ostream& err) {
+  const bool avi = options.to == "avi";
+  if (!avi && options.fps > kMaxSwfFps) {
+    return UsageError(err, "--fps: a SWF movie holds at most " + std::to_string(kMaxSwfFps) + " frames per second");
+  }
+  for (const std::string& frame : options.frames) {
+    if (SameFile(frame, options.output)) return UsageError(err, "the output would replace the frame file " + frame);
+  }
+
+  // Byte-wise path order is frame order (zero-padded numbers sort right);
+  // std::string compares its characters as unsigned.
+  std::vector<std::string> frames = options.frames;
+  std::sort(frames.begin(), frames.end());
+
+  for (const std::string& frame : frames) {
+    const std::vector<std::uint8_t> head = ReadHead(frame, kJpegHeadBytes);
+    if (!HasJpegStart(head)) return Failure(err, frame + " is not a JPEG file");
+    // The AVI writer stamps "AVI1" over the JFIF identifier; any other
+    // layout would have picture data overwritten.
+    if (avi && !HasJfifApp0(head)) {
+      return Failure(err, frame + " does not start with a JFIF APP0 segment, which AVI frames need");
+    }
+  }
+
+  JpegFrameSize size;
+  if (!options.sizeText.empty()) {
+    size = *ParseFrameSize(options.sizeText);
+  } else {
+    const auto jpeg = ReadFileBytes(frames.front(), kMaxFrameHeaderScan);
+    if (!jpeg) return Failure(err, "cannot read the frame size of " + frames.front() + "; give --size WxH");
+    std::string why;
+    const auto found = ReadJpegFrameSize(*jpeg, &why);
+    if (!found) return Failure(err, "cannot read the frame size of " + frames.front() + ": " + why);
+    size = *found;
+  }
+
+  if (avi) {
+    NullStream quiet;
+    std::ostringstream writerErrors;
+    AviWriter writer(options.verbose ? out : quiet, options.verbose ? err : writerErrors);
+    for (const std::string& frame : frames) {
+      if (writer.AddFrameFile(frame) != AviWriter::kOk) return Failure(err, "cannot read " + frame);
+    }
+    writer.SetOutputPath(options.output);
+    writer.SetFrameRate(options.fps);
+    writer.SetFrameSize(size.width, size.height);
+    if (writer.Write() != AviWriter::kOk) {
+      const std::string reason = LastLine(writerErrors.str());
+      return Failure(err, "cannot write " + options.output + (reason.empty() ? "" : ": " + reason));
+    }
+  } else if (!WriteJpegFrameMovie(options.output, static_cast<float>(size.width), static_cast<float>(size.height),
+                                  options.fps, frames)) {
+    return Failure(err, "cannot write " + options.output);
+  }
+  if (options.verbose) {
+    out << "wrote " << options.output << " (" << frames.size() << " frames, " << size.width << "x" << size.height
+        << ", " << options.fps << " fps)\n";
+  }
+  return kExitOk;
+}
+
+}  // namespace reelmill
