@@ -1,0 +1,174 @@
+#include "imaging/codecs/gif_decoder.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "imaging/codecs/gif_compositor.h"
+#include "imaging/codecs/gif_reader.h"
+
+namespace reelmill {
+
+namespace {
+
+constexpr std::uint8_t kOpaque = 255;
+
+// Counts the bytes of the frames made so far against the limit.
+class FrameBudget {
+ public:
+  explicit FrameBudget(std::uint64_t limit) : left_(limit) {}
+  bool Take(std::uint64_t bytes) {
+    if (bytes > left_) return false;
+    left_ -= bytes;
+    return true;
+  }
+
+ private:
+  std::uint64_t left_;
+};
+
+bool WithinPixelLimit(long long width, long long height) {
+  return width >= 0 && height >= 0 &&
+         static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) <= PixelImage::kMaxPixels;
+}
+
+const std::vector<GifColor>& ColorsFor(const GifImageHeader& image, const GifScreen& screen) {
+  return image.localColors.empty() ? screen.colors : image.localColors;
+}
+
+GifFrameLayout LayoutOf(const GifImageHeader& image) {
+  return GifFrameLayout{image.rect, DisposalFromCode(image.disposalCode), image.transparentIndex};
+}
+
+int StreamRowToImageRow(const GifImageHeader& image, int index) {
+  return image.interlaced ? InterlacedRow(index, image.rect.height) : index;
+}
+
+BgraCanvas CanvasOf(PixelImage& image) {
+  // Rows are bottom-up in memory: each row lies one stride below the one above.
+  return BgraCanvas{image.Row(0), -static_cast<std::ptrdiff_t>(image.Stride()), image.Width(), image.Height()};
+}
+
+std::unique_ptr<PixelImage> NewImage(int width, int height, int bitCount, FrameBudget& budget) {
+  const std::uint64_t bytes = PixelImage::StrideFor(width, bitCount) * static_cast<std::uint64_t>(height);
+  if (!budget.Take(bytes)) return nullptr;
+  auto image = std::make_unique<PixelImage>();
+  if (!image->Create(width, height, bitCount)) return nullptr;
+  return image;
+}
+
+// The GIF's colours with an opaque fourth byte; entries past the table are
+// opaque black; the transparent index gets 0.
+void SetFramePalette(PixelImage& image, const std::vector<GifColor>& colors, int transparentIndex) {
+  auto palette = image.Palette();
+  for (std::size_t i = 0; i < palette.size(); ++i) {
+    const GifColor c = i < colors.size() ? colors[i] : GifColor{};
+    palette[i] = PaletteEntry{c.blue, c.green, c.red, kOpaque};
+  }
+  if (transparentIndex >= 0 && static_cast<std::size_t>(transparentIndex) < palette.size()) {
+    palette[static_cast<std::size_t>(transparentIndex)].reserved = 0;
+  }
+}
+
+// Decodes the first image into an 8-bit picture of the whole screen, which
+// holds the image's rectangle by the screen policy.
+std::unique_ptr<PixelImage> DecodeFirstImage(GifReader& reader, const GifImageHeader& first, const GifScreen& screen,
+                                             int width, int height, FrameBudget& budget) {
+  auto image = NewImage(width, height, 8, budget);
+  if (!image) return nullptr;
+  SetFramePalette(*image, ColorsFor(first, screen), first.transparentIndex);
+  const GifRect& rect = first.rect;
+  const bool coversScreen = rect.left == 0 && rect.top == 0 && rect.width == width && rect.height == height;
+  const int outside = first.transparentIndex >= 0 ? first.transparentIndex : screen.backgroundIndex;
+  if (!coversScreen && outside != 0) std::memset(image->Bits(), outside, image->BufferSize());
+  if (rect.Empty()) return image;
+  for (int i = 0; i < rect.height; ++i) {
+    std::uint8_t* row = image->Row(rect.top + StreamRowToImageRow(first, i)) + rect.left;
+    if (!reader.ReadRow({row, static_cast<std::size_t>(rect.width)})) return nullptr;
+  }
+  return image;
+}
+
+// Decodes the current image row by row onto `canvas`; false when its data is
+// damaged.
+bool DrawImage(GifReader& reader, const GifImageHeader& image, const GifCompositor& compositor,
+               const BgraCanvas& canvas, std::vector<std::uint8_t>& row) {
+  if (image.rect.Empty()) return true;
+  row.resize(static_cast<std::size_t>(image.rect.width));
+  for (int i = 0; i < image.rect.height; ++i) {
+    if (!reader.ReadRow(row)) return false;
+    compositor.DrawRow(canvas, StreamRowToImageRow(image, i), row.data());
+  }
+  return true;
+}
+
+}  // namespace
+
+bool GifDecoder::Decode(std::span<const std::uint8_t> data, Result& result) const {
+  result = Result{};
+  GifReader reader(data);
+  if (!reader.Open()) return false;
+  GifImageHeader first;
+  if (!reader.NextImage(first)) return false;
+  const GifScreen& screen = reader.Screen();
+  const int width = std::max(screen.width, first.rect.Right());
+  const int height = std::max(screen.height, first.rect.Bottom());
+  if (width <= 0 || height <= 0 || !WithinPixelLimit(width, height) ||
+      !WithinPixelLimit(first.rect.width, first.rect.height)) {
+    return false;
+  }
+
+  FrameBudget budget(maxDecodedBytes_);
+  auto indexed = DecodeFirstImage(reader, first, screen, width, height, budget);
+  if (!indexed) return false;
+  GifImageHeader current;
+  if (!reader.NextImage(current)) {
+    result.frames.push_back(std::move(indexed));
+    result.delaysCentiseconds.push_back(first.delayCentiseconds);
+    return true;
+  }
+
+  // An animation: the first frame goes onto a transparent canvas, and every
+  // later frame starts as a copy of the one before after its disposal.
+  std::vector<std::unique_ptr<PixelImage>> frames;
+  std::vector<int> delays;
+  GifCompositor compositor;
+  GifColorTable table = MakeColorTable(ColorsFor(first, screen));
+  auto canvas = NewImage(width, height, 32, budget);
+  if (!canvas) return false;
+  {
+    const BgraCanvas view = CanvasOf(*canvas);
+    compositor.BeginFrame(view, LayoutOf(first), table);
+    for (int y = 0; y < first.rect.height; ++y) {
+      compositor.DrawRow(view, y, indexed->Row(first.rect.top + y) + first.rect.left);
+    }
+  }
+  frames.push_back(std::move(canvas));
+  delays.push_back(first.delayCentiseconds);
+
+  std::vector<std::uint8_t> row;
+  for (;;) {
+    if (!WithinPixelLimit(current.rect.width, current.rect.height)) return false;
+    auto frame = NewImage(width, height, 32, budget);
+    if (!frame) return false;
+    std::memcpy(frame->Bits(), frames.back()->Bits(), frame->BufferSize());
+    const BgraCanvas view = CanvasOf(*frame);
+    compositor.Dispose(view);
+    table = MakeColorTable(ColorsFor(current, screen));
+    compositor.BeginFrame(view, LayoutOf(current), table);
+    if (!DrawImage(reader, current, compositor, view, row)) break;  // damaged: dropped with the rest
+    frames.push_back(std::move(frame));
+    delays.push_back(current.delayCentiseconds);
+    if (!reader.NextImage(current)) break;
+  }
+
+  if (frames.size() == 1) {
+    // Only the first image survived: the file shows one picture.
+    result.frames.push_back(std::move(indexed));
+  } else {
+    result.frames = std::move(frames);
+  }
+  result.delaysCentiseconds = std::move(delays);
+  return true;
+}
+
+}  // namespace reelmill
