@@ -1,0 +1,30 @@
+#pragma once
+// PNG files over libpng. Palette images load as 1, 4 or 8 bits (2-bit palettes
+// widened to 4), the rest as 24 bits or, with any transparency, 32 bits;
+// 16-bit samples are scaled to 8. Saving writes palette images with an opaque
+// palette, 24- and 16-bit images as RGB and 32-bit images as RGBA.
+
+#include <cstdint>
+#include <span>
+
+#include "imaging/image_codec.h"
+
+namespace reelmill {
+
+class ByteWriter;
+
+class PngCodec final : public ImageCodec {
+ public:
+  bool LoadMemory(std::span<const std::uint8_t> data, ImageList& out,
+                  std::unique_ptr<ImageProperties>& outProperties) override;
+  bool SaveFile(const std::string& path, std::span<const PixelImage* const> images,
+                const ImageProperties& properties) override;
+};
+
+// Decodes a whole PNG stream into `image`; false (image untouched) for
+// anything truncated, corrupt or larger than PixelImage::kMaxPixels.
+bool DecodePng(std::span<const std::uint8_t> data, PixelImage& image);
+// Appends the PNG file of a non-empty image to `out`.
+bool EncodePng(const PixelImage& image, ByteWriter& out);
+
+}  // namespace reelmill

@@ -1,0 +1,97 @@
+#include "imaging/codecs/row_convert.h"
+
+#include <bit>
+#include <cstring>
+#include <utility>
+
+namespace reelmill {
+
+MaskChannel::MaskChannel(std::uint32_t mask) : mask_(mask) {
+  if (mask == 0) return;
+  shift_ = std::countr_zero(mask);
+  maxValue_ = mask >> shift_;
+}
+
+std::uint8_t MaskChannel::operator()(std::uint32_t pixel) const {
+  if (maxValue_ == 0) return 0;
+  const std::uint64_t value = (pixel & mask_) >> shift_;
+  return static_cast<std::uint8_t>((value * 255 + maxValue_ / 2) / maxValue_);
+}
+
+namespace {
+
+void Row16ToChannels(const PixelImage& image, int y, std::uint8_t* out, bool withAlpha) {
+  const MaskChannel red(image.RedMask());
+  const MaskChannel green(image.GreenMask());
+  const MaskChannel blue(image.BlueMask());
+  const std::uint8_t* row = image.Row(y);
+  for (int x = 0; x < image.Width(); ++x) {
+    const std::uint32_t word = row[2 * x] | (row[2 * x + 1] << 8);
+    *out++ = blue(word);
+    *out++ = green(word);
+    *out++ = red(word);
+    if (withAlpha) *out++ = 0xFF;
+  }
+}
+
+}  // namespace
+
+void RowToBgr(const PixelImage& image, int y, std::uint8_t* out) {
+  const std::uint8_t* row = image.Row(y);
+  const int width = image.Width();
+  switch (image.BitCount()) {
+    case 24:
+      std::memcpy(out, row, static_cast<std::size_t>(width) * 3);
+      return;
+    case 32:
+      for (int x = 0; x < width; ++x, out += 3) std::memcpy(out, row + 4 * x, 3);
+      return;
+    case 16:
+      Row16ToChannels(image, y, out, false);
+      return;
+    default: {
+      const auto palette = image.Palette();
+      for (int x = 0; x < width; ++x, out += 3) {
+        const PaletteEntry& entry = palette[PaletteIndexAt(row, image.BitCount(), x)];
+        out[0] = entry.blue;
+        out[1] = entry.green;
+        out[2] = entry.red;
+      }
+    }
+  }
+}
+
+void RowToBgra(const PixelImage& image, int y, std::uint8_t* out) {
+  const std::uint8_t* row = image.Row(y);
+  const int width = image.Width();
+  switch (image.BitCount()) {
+    case 32:
+      std::memcpy(out, row, static_cast<std::size_t>(width) * 4);
+      return;
+    case 24:
+      for (int x = 0; x < width; ++x, out += 4) {
+        std::memcpy(out, row + 3 * x, 3);
+        out[3] = 0xFF;
+      }
+      return;
+    case 16:
+      Row16ToChannels(image, y, out, true);
+      return;
+    default: {
+      const auto palette = image.Palette();
+      for (int x = 0; x < width; ++x, out += 4) {
+        const PaletteEntry& entry = palette[PaletteIndexAt(row, image.BitCount(), x)];
+        out[0] = entry.blue;
+        out[1] = entry.green;
+        out[2] = entry.red;
+        out[3] = entry.reserved;
+      }
+    }
+  }
+}
+
+void SwapRedBlue(std::uint8_t* pixels, int count, int channels) {
+  for (int i = 0; i < count; ++i, pixels += channels) std::swap(pixels[0], pixels[2]);
+}
+
+}  // namespace reelmill
