@@ -1,0 +1,95 @@
+#include "app/controls/animated_gif_control.h"
+
+#include "app/controls/gif_block_walker.h"
+#include "imaging/codec_registry.h"
+#include "imaging/file_io.h"
+#include "imaging/image_list.h"
+#include "imaging/image_properties.h"
+
+namespace reelmill {
+
+namespace {
+
+// Picks a decoder for still data by its leading bytes.
+ImageFormat SniffFormat(std::span<const std::uint8_t> data) {
+  auto startsWith = [&](std::initializer_list<std::uint8_t> magic) {
+    if (data.size() < magic.size()) return false;
+    std::size_t i = 0;
+    for (std::uint8_t b : magic)
+      if (data[i++] != b) return false;
+    return true;
+  };
+  if (startsWith({'G', 'I', 'F'})) return ImageFormat::Gif;
+  if (startsWith({0xFF, 0xD8, 0xFF})) return ImageFormat::Jpeg;
+  if (startsWith({0x89, 'P', 'N', 'G'})) return ImageFormat::Png;
+  if (startsWith({'B', 'M'})) return ImageFormat::Bmp;
+  if (startsWith({'I', 'I', 42, 0}) || startsWith({'M', 'M', 0, 42})) return ImageFormat::Tiff;
+  if (startsWith({0, 0, 1, 0})) return ImageFormat::Ico;
+  return ImageFormat::Unknown;
+}
+
+std::unique_ptr<PixelImage> DecodeFirst(ImageFormat format, std::span<const std::uint8_t> data) {
+  auto codec = CodecRegistry::Instance().CreateCodec(format);
+  if (!codec) return nullptr;
+  ImageList images;
+  std::unique_ptr<ImageProperties> properties;
+  if (!codec->LoadMemory(data, images, properties) || images.Empty()) return nullptr;
+  auto all = images.TakeAll();
+  return std::move(all.front());
+}
+
+}  // namespace
+
+bool AnimatedGifControl::LoadPictureFile(const std::string& path) {
+  Unload();
+  const auto data = ReadFileBytes(path);
+  return data && LoadPictureData(*data);
+}
+
+bool AnimatedGifControl::LoadPictureData(std::span<const std::uint8_t> data) {
+  Unload();
+  GifBlockWalker walker(data);
+  if (data.size() < 3 || data[0] != 'G' || data[1] != 'I' || data[2] != 'F') return LoadStill(data);
+  isGif_ = true;
+  if (!walker.Valid()) return false;
+  width_ = walker.ScreenWidth();
+  height_ = walker.ScreenHeight();
+
+  const int graphicBlocks = walker.CountGraphicBlocks();
+  if (graphicBlocks == 0) return false;
+  if (graphicBlocks == 1) {
+    stillPicture_ = DecodeFirst(ImageFormat::Gif, data);
+    return stillPicture_ != nullptr;
+  }
+
+  walker.Rewind();
+  while (auto assembled = walker.AssembleFrame()) {
+    // A frame that does not decode on its own is left out of the table.
+    auto picture = DecodeFirst(ImageFormat::Gif, assembled->image);
+    if (!picture) continue;
+    frames_.push_back(GifFrameRecord{std::move(picture), assembled->width, assembled->height, assembled->left,
+                                     assembled->top, assembled->delay, assembled->disposal});
+  }
+  return !frames_.empty();
+}
+
+bool AnimatedGifControl::LoadStill(std::span<const std::uint8_t> data) {
+  stillPicture_ = DecodeFirst(SniffFormat(data), data);
+  if (!stillPicture_) return false;
+  width_ = stillPicture_->Width();
+  height_ = stillPicture_->Height();
+  return true;
+}
+
+void AnimatedGifControl::Unload() {
+  frames_.clear();
+  stillPicture_.reset();
+  width_ = height_ = 0;
+  isGif_ = false;
+}
+
+int AnimatedGifControl::FrameCount() const {
+  return isGif_ && frames_.size() > 1 ? static_cast<int>(frames_.size()) : 0;
+}
+
+}  // namespace reelmill

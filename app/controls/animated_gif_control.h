@@ -1,0 +1,56 @@
+#pragma once
+// Splits GIF data into its frames with the block walker and decodes each
+// frame, cut out as a stand-alone GIF, with our GIF codec. Yields the frame
+// table (picture, size, position, delay, disposal) from which the frame
+// recorder takes the delays. Data that is not a GIF, and a GIF with one
+// image, is held as one still picture. The animation part (drawing surface,
+// thread, painting) does not exist here.
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "imaging/pixel_image.h"
+
+namespace reelmill {
+
+struct GifFrameRecord {
+  std::unique_ptr<PixelImage> picture;  // the frame decoded on its own
+  int width = 0;
+  int height = 0;
+  int left = 0;
+  int top = 0;
+  int delay = -1;  // hundredths of a second; -1 without a graphic control extension
+  int disposal = 0;
+};
+
+class AnimatedGifControl {
+ public:
+  // Loads a file; true when a frame table or a still picture is ready.
+  bool LoadPictureFile(const std::string& path);
+  // Parses a block of data (copied where kept).
+  bool LoadPictureData(std::span<const std::uint8_t> data);
+  void Unload();
+
+  // Frames when the data is a GIF with two or more decodable frames, else 0.
+  int FrameCount() const;
+  const GifFrameRecord& Frame(int i) const { return frames_[static_cast<std::size_t>(i)]; }
+  const PixelImage* StillPicture() const { return stillPicture_.get(); }
+  bool IsGif() const { return isGif_; }
+  // Logical screen size (GIF) or picture size in pixels (other data).
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+
+ private:
+  bool LoadStill(std::span<const std::uint8_t> data);
+
+  std::vector<GifFrameRecord> frames_;
+  std::unique_ptr<PixelImage> stillPicture_;
+  int width_ = 0;
+  int height_ = 0;
+  bool isGif_ = false;
+};
+
+}  // namespace reelmill
