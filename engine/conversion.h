@@ -1,0 +1,49 @@
+#pragma once
+// Converting one GIF to AVI or SWF: record one pass of its frames as numbered
+// JPEG files, then build the output from them. The window drives the pass in
+// real time; GifConverter runs it at once for the command line and the tests.
+
+#include <iosfwd>
+#include <string>
+
+#include "engine/conversion_settings.h"
+
+namespace reelmill {
+
+struct ConversionOutcome {
+  bool ok = false;
+  std::string outputPath;
+  std::string error;  // why it failed, for the user
+};
+
+// Builds the output of the file just recorded from the temporary frame files
+// of steps 0 to totalSteps - 1 under `tempBase`, into `outputFolder`, with
+// the frame rate and declared size of `settings`. An existing output is
+// replaced only by a complete new file. `log` receives the AVI writer's
+// per-frame lines, `err` its diagnostics.
+ConversionOutcome WriteOutput(const std::string& tempBase, const std::string& outputFolder,
+                              const std::string& gifPath, const ConversionSettings& settings, int totalSteps,
+                              std::ostream& log, std::ostream& err);
+
+// One GIF to "Video(AVI)" or "Flash(SWF)" without a window. Records into
+// `workFolder`'s temporary frame folder (private to this converter) and
+// writes into settings.outputFolder; a declared size of 0 x 0 means the GIF's
+// own size. The temporary folder is emptied before and after.
+class GifConverter {
+ public:
+  GifConverter(ConversionSettings settings, std::string workFolder);
+  // Silences (null) or redirects the writer's diagnostics; default: none.
+  void SetDiagnostics(std::ostream* log, std::ostream* err) {
+    log_ = log;
+    err_ = err;
+  }
+  ConversionOutcome Convert(const std::string& gifPath);
+
+ private:
+  ConversionSettings settings_;
+  std::string workFolder_;
+  std::ostream* log_ = nullptr;
+  std::ostream* err_ = nullptr;
+};
+
+}  // namespace reelmill

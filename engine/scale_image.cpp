@@ -1,0 +1,163 @@
+#include "engine/scale_image.h"
+
+#include <pixman.h>
+
+#include <cstdint>
+#include <memory>
+
+namespace reelmill {
+
+namespace {
+
+constexpr int kEdgeMargin = 10;
+
+struct PixmanImageDeleter {
+  void operator()(pixman_image_t* image) const { pixman_image_unref(image); }
+};
+using PixmanImage = std::unique_ptr<pixman_image_t, PixmanImageDeleter>;
+
+pixman_format_code_t PixmanFormatOf(const PixelImage& image) {
+  switch (image.BitCount()) {
+    case 16: return image.GreenMask() == 0x03E0 ? PIXMAN_x1r5g5b5 : PIXMAN_r5g6b5;
+    case 24: return PIXMAN_r8g8b8;
+    default: return PIXMAN_a8r8g8b8;
+  }
+}
+
+// Pixman blends premultiplied colours; our 32-bit pixels are straight alpha.
+void Premultiply(PixelImage& image) {
+  for (int y = 0; y < image.Height(); ++y) {
+    std::uint8_t* p = image.Row(y);
+    for (int x = 0; x < image.Width(); ++x, p += 4) {
+      const unsigned a = p[3];
+      for (int c = 0; c < 3; ++c) p[c] = static_cast<std::uint8_t>((p[c] * a + 127) / 255);
+    }
+  }
+}
+
+void Unpremultiply(PixelImage& image) {
+  for (int y = 0; y < image.Height(); ++y) {
+    std::uint8_t* p = image.Row(y);
+    for (int x = 0; x < image.Width(); ++x, p += 4) {
+      const unsigned a = p[3];
+      if (a == 0 || a == 255) continue;
+      for (int c = 0; c < 3; ++c) {
+        const unsigned v = (p[c] * 255u + a / 2) / a;
+        p[c] = static_cast<std::uint8_t>(v > 255 ? 255 : v);
+      }
+    }
+  }
+}
+
+// The buffer is bottom-up; pixman reads it as the upside-down picture. The
+// margins are equal on all sides and the filter is symmetric, so scaling the
+// upside-down picture gives the upside-down result.
+PixmanImage Wrap(PixelImage& image) {
+  return PixmanImage(pixman_image_create_bits(PixmanFormatOf(image), image.Width(), image.Height(),
+                                              reinterpret_cast<std::uint32_t*>(image.Bits()),
+                                              static_cast<int>(image.Stride())));
+}
+
+std::uint32_t PaletteColourAt(const PixelImage& image, int x, int y) {
+  const std::uint8_t* row = image.Row(y);
+  int index = 0;
+  switch (image.BitCount()) {
+    case 1: index = (row[x / 8] >> (7 - x % 8)) & 1; break;
+    case 4: index = (row[x / 2] >> (x % 2 ? 0 : 4)) & 0x0F; break;
+    default: index = row[x]; break;
+  }
+  const PaletteEntry& e = image.Palette()[static_cast<std::size_t>(index)];
+  return std::uint32_t(e.blue) | std::uint32_t(e.green) << 8 | std::uint32_t(e.red) << 16;
+}
+
+std::uint8_t Channel(std::uint32_t word, std::uint32_t mask) {
+  if (mask == 0) return 0;
+  int shift = 0;
+  while (!((mask >> shift) & 1)) ++shift;
+  const std::uint32_t max = mask >> shift;
+  return static_cast<std::uint8_t>((((word & mask) >> shift) * 255 + max / 2) / max);
+}
+
+}  // namespace
+
+PixelImage ToTrueColour(const PixelImage& image) {
+  if (image.IsEmpty() || image.BitCount() >= 24) return image;
+  PixelImage out;
+  if (!out.Create(image.Width(), image.Height(), 24)) return out;
+  out.SetPosition(image.PosX(), image.PosY());
+  for (int y = 0; y < image.Height(); ++y) {
+    std::uint8_t* dst = out.Row(y);
+    for (int x = 0; x < image.Width(); ++x, dst += 3) {
+      if (image.BitCount() == 16) {
+        const std::uint8_t* p = image.Row(y) + 2 * x;
+        const std::uint32_t word = p[0] | p[1] << 8;
+        dst[0] = Channel(word, image.BlueMask());
+        dst[1] = Channel(word, image.GreenMask());
+        dst[2] = Channel(word, image.RedMask());
+      } else {
+        const std::uint32_t bgr = PaletteColourAt(image, x, y);
+        dst[0] = static_cast<std::uint8_t>(bgr);
+        dst[1] = static_cast<std::uint8_t>(bgr >> 8);
+        dst[2] = static_cast<std::uint8_t>(bgr >> 16);
+      }
+    }
+  }
+  return out;
+}
+
+void ScaleImage(PixelImage& image, int width, int height) {
+  if (image.IsEmpty() || width < 1 || height < 1 || image.BitCount() < 16) return;
+  const int sourceWidth = image.Width(), sourceHeight = image.Height();
+  const int posX = image.PosX(), posY = image.PosY();
+
+  PixelImage source(image);
+  source.Expand(true, kEdgeMargin, kEdgeMargin, kEdgeMargin, kEdgeMargin);
+  if (source.IsEmpty() || source.Width() != sourceWidth + 2 * kEdgeMargin) return;
+  const bool straightAlpha = source.BitCount() == 32;
+  if (straightAlpha) Premultiply(source);
+
+  ImageDescriptor descriptor;
+  descriptor.header = image.Header();
+  descriptor.header.width = width;
+  descriptor.header.height = height;
+  descriptor.redMask = image.RedMask();
+  descriptor.greenMask = image.GreenMask();
+  descriptor.blueMask = image.BlueMask();
+  PixelImage target;
+  if (!target.Create(descriptor)) return;
+
+  PixmanImage src = Wrap(source), dst = Wrap(target);
+  if (!src || !dst) return;
+  const double scaleX = static_cast<double>(sourceWidth) / width;
+  const double scaleY = static_cast<double>(sourceHeight) / height;
+  pixman_transform_t transform;
+  pixman_transform_init_identity(&transform);
+  transform.matrix[0][0] = pixman_double_to_fixed(scaleX);
+  transform.matrix[0][2] = pixman_int_to_fixed(kEdgeMargin);
+  transform.matrix[1][1] = pixman_double_to_fixed(scaleY);
+  transform.matrix[1][2] = pixman_int_to_fixed(kEdgeMargin);
+  pixman_image_set_transform(src.get(), &transform);
+  pixman_image_set_repeat(src.get(), PIXMAN_REPEAT_PAD);
+
+  // Cubic reconstruction; when shrinking, each target pixel also averages the
+  // source pixels it covers.
+  int parameterCount = 0;
+  std::unique_ptr<pixman_fixed_t, decltype(&free)> parameters(
+      pixman_filter_create_separable_convolution(
+          &parameterCount, pixman_double_to_fixed(scaleX > 1 ? scaleX : 1.0),
+          pixman_double_to_fixed(scaleY > 1 ? scaleY : 1.0), PIXMAN_KERNEL_CUBIC, PIXMAN_KERNEL_CUBIC,
+          scaleX > 1 ? PIXMAN_KERNEL_BOX : PIXMAN_KERNEL_IMPULSE, scaleY > 1 ? PIXMAN_KERNEL_BOX : PIXMAN_KERNEL_IMPULSE,
+          4, 4),
+      &free);
+  if (!parameters) return;
+  pixman_image_set_filter(src.get(), PIXMAN_FILTER_SEPARABLE_CONVOLUTION, parameters.get(), parameterCount);
+  pixman_image_composite32(PIXMAN_OP_SRC, src.get(), nullptr, dst.get(), 0, 0, 0, 0, 0, 0, width, height);
+  src.reset();
+  dst.reset();
+
+  if (straightAlpha) Unpremultiply(target);
+  target.SetPosition(posX, posY);
+  image = std::move(target);
+}
+
+}  // namespace reelmill

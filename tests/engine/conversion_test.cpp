@@ -1,0 +1,166 @@
+#include "engine/conversion.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "engine/work_paths.h"
+#include "tests/support/container_reader.h"
+#include "tests/support/gif_builder.h"
+#include "tests/support/test_support.h"
+
+namespace reelmill {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::GifBuilder;
+
+constexpr int kShowFrame = 1;
+constexpr int kDefineBitsJpeg2 = 21;
+
+std::string WriteGif(const std::string& path, const std::vector<int>& delays, int width = 16, int height = 12) {
+  GifBuilder builder(width, height);
+  for (std::size_t i = 0; i < delays.size(); ++i) builder.SolidFrame(static_cast<std::uint8_t>(2 + i % 6), delays[i]);
+  testing::WriteAll(path, builder.Bytes());
+  return path;
+}
+
+struct Job {
+  Job(std::string_view kind, int fps = 10) {
+    settings.outputKind = std::string(kind);
+    settings.outputFolder = out.Path();
+    settings.frameRate = fps;
+  }
+  ConversionOutcome Convert(const std::string& gif) { return GifConverter(settings, work.Path()).Convert(gif); }
+  bool TempFolderEmpty() const {
+    const std::string temp = TempFolderOf(work.Path());
+    return !fs::exists(temp) || fs::is_empty(temp);
+  }
+  testing::TempDir in, out, work;
+  ConversionSettings settings;
+};
+
+TEST(GifConverter, DelaysOf10_30_10GiveThreeAviFramesAndFiveSwfFrames) {
+  Job avi(kOutputAvi), swf(kOutputSwf);
+  const auto aviOutcome = avi.Convert(WriteGif(avi.in / "clip.gif", {10, 30, 10}));
+  ASSERT_TRUE(aviOutcome.ok) << aviOutcome.error;
+  EXPECT_EQ(aviOutcome.outputPath, avi.out / "clip.avi");
+  const auto movie = testing::ReadAvi(testing::ReadAll(aviOutcome.outputPath));
+  EXPECT_EQ(movie.totalFrames, 3u);
+  EXPECT_EQ(movie.frames.size(), 3u);
+  EXPECT_EQ(movie.microsecondsPerFrame, 100000u);
+  EXPECT_EQ(movie.width, 16);
+  EXPECT_EQ(movie.height, 12);
+  EXPECT_TRUE(avi.TempFolderEmpty());
+
+  const auto swfOutcome = swf.Convert(WriteGif(swf.in / "clip.gif", {10, 30, 10}));
+  ASSERT_TRUE(swfOutcome.ok) << swfOutcome.error;
+  EXPECT_EQ(swfOutcome.outputPath, swf.out / "clip.swf");
+  const auto bytes = testing::ReadAll(swfOutcome.outputPath);
+  const auto file = testing::ReadSwf(bytes);
+  EXPECT_EQ(file.declaredLength, bytes.size());
+  EXPECT_EQ(file.frameCount, 5);
+  EXPECT_EQ(file.Count(kShowFrame), 5);
+  EXPECT_EQ(file.Count(kDefineBitsJpeg2), 3);
+  EXPECT_EQ(file.frameRate, 10);
+  EXPECT_TRUE(swf.TempFolderEmpty());
+}
+
+TEST(GifConverter, AviFramesAreTheRecordedJpegsWithTheirIdentifierReplaced) {
+  Job avi(kOutputAvi), swf(kOutputSwf);
+  const auto a = avi.Convert(WriteGif(avi.in / "x.gif", {10, 10}));
+  const auto s = swf.Convert(WriteGif(swf.in / "x.gif", {10, 10}));
+  ASSERT_TRUE(a.ok && s.ok);
+  const auto movie = testing::ReadAvi(testing::ReadAll(a.outputPath));
+  const auto file = testing::ReadSwf(testing::ReadAll(s.outputPath));
+  std::vector<std::vector<std::uint8_t>> jpegs;
+  for (const auto& tag : file.tags)
+    if (tag.code == kDefineBitsJpeg2) jpegs.push_back(testing::JpegOfBitsTag(tag));
+  ASSERT_EQ(jpegs.size(), 2u);
+  ASSERT_EQ(movie.frames.size(), 2u);
+  for (std::size_t i = 0; i < 2; ++i) {
+    auto expected = jpegs[i];
+    ASSERT_GT(expected.size(), 10u);
+    std::copy_n("AVI1", 4, expected.begin() + 6);
+    expected.resize((expected.size() + 3) / 4 * 4, 0);
+    EXPECT_EQ(movie.frames[i], expected) << "frame " << i;
+  }
+}
+
+TEST(GifConverter, AOneFrameGifGivesTwoSteps) {
+  Job avi(kOutputAvi), swf(kOutputSwf);
+  const auto a = avi.Convert(WriteGif(avi.in / "still.gif", {0}));
+  const auto s = swf.Convert(WriteGif(swf.in / "still.gif", {0}));
+  ASSERT_TRUE(a.ok && s.ok);
+  EXPECT_EQ(testing::ReadAvi(testing::ReadAll(a.outputPath)).totalFrames, 2u);
+  const auto file = testing::ReadSwf(testing::ReadAll(s.outputPath));
+  EXPECT_EQ(file.Count(kShowFrame), 2);
+  EXPECT_EQ(file.Count(kDefineBitsJpeg2), 2);
+}
+
+TEST(GifConverter, FramesOf15HundredthsLeaveStepsWithoutFiles) {
+  Job avi(kOutputAvi), swf(kOutputSwf);
+  const auto a = avi.Convert(WriteGif(avi.in / "f.gif", std::vector<int>(4, 15)));
+  const auto s = swf.Convert(WriteGif(swf.in / "f.gif", std::vector<int>(4, 15)));
+  ASSERT_TRUE(a.ok && s.ok);
+  EXPECT_EQ(testing::ReadAvi(testing::ReadAll(a.outputPath)).totalFrames, 4u);
+  const auto file = testing::ReadSwf(testing::ReadAll(s.outputPath));
+  EXPECT_EQ(file.Count(kShowFrame), 6);  // 4 x 150 ms = 6 steps
+  EXPECT_EQ(file.Count(kDefineBitsJpeg2), 4);
+}
+
+TEST(GifConverter, DeclaredSizeAndFrameRateReachTheHeaders) {
+  Job avi(kOutputAvi, 25);
+  avi.settings.width = 40;
+  avi.settings.height = 30;
+  const auto a = avi.Convert(WriteGif(avi.in / "s.gif", {10, 10}));
+  ASSERT_TRUE(a.ok);
+  const auto movie = testing::ReadAvi(testing::ReadAll(a.outputPath));
+  EXPECT_EQ(movie.width, 40);
+  EXPECT_EQ(movie.height, 30);
+  EXPECT_EQ(movie.microsecondsPerFrame, 40000u);
+
+  Job zero(kOutputAvi, 0);  // a frame rate below 1 is taken as 1
+  const auto z = zero.Convert(WriteGif(zero.in / "s.gif", {10, 10}));
+  ASSERT_TRUE(z.ok);
+  EXPECT_EQ(testing::ReadAvi(testing::ReadAll(z.outputPath)).microsecondsPerFrame, 1000000u);
+}
+
+TEST(GifConverter, ReplacesAnExistingOutput) {
+  Job avi(kOutputAvi);
+  testing::WriteAll(avi.out / "clip.avi", {1, 2, 3});
+  const auto a = avi.Convert(WriteGif(avi.in / "clip.gif", {10, 10}));
+  ASSERT_TRUE(a.ok);
+  EXPECT_EQ(testing::Text(testing::ReadAll(a.outputPath), 0, 4), "RIFF");
+}
+
+TEST(GifConverter, AFileWithoutFramesFailsClearlyAndTouchesNothing) {
+  Job avi(kOutputAvi);
+  testing::WriteAll(avi.out / "bad.avi", {7, 7});
+  testing::WriteAll(avi.in / "bad.gif", {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, 0x3B});
+  const auto outcome = avi.Convert(avi.in / "bad.gif");
+  EXPECT_FALSE(outcome.ok);
+  EXPECT_FALSE(outcome.error.empty());
+  EXPECT_EQ(testing::ReadAll(avi.out / "bad.avi"), (std::vector<std::uint8_t>{7, 7}));
+  EXPECT_TRUE(avi.TempFolderEmpty());
+
+  const auto missing = avi.Convert(avi.in / "missing.gif");
+  EXPECT_FALSE(missing.ok);
+  EXPECT_FALSE(fs::exists(avi.out / "missing.avi"));
+}
+
+TEST(GifConverter, AnUnwritableOutputFolderFailsAndLeavesNoTemporaryFiles) {
+  for (std::string_view kind : {kOutputAvi, kOutputSwf}) {
+    Job job(kind);
+    testing::WriteAll(job.out / "file", {1});
+    job.settings.outputFolder = job.out / "file/sub/";
+    const auto outcome = job.Convert(WriteGif(job.in / "w.gif", {10, 10}));
+    EXPECT_FALSE(outcome.ok) << kind;
+    EXPECT_FALSE(outcome.error.empty());
+    EXPECT_TRUE(job.TempFolderEmpty());
+    EXPECT_EQ(std::distance(fs::directory_iterator(job.out.Path()), fs::directory_iterator()), 1);
+  }
+}
+
+}  // namespace
+}  // namespace reelmill
