@@ -89,6 +89,11 @@ inline std::vector<std::uint8_t> EncodeGif(const TestGif& spec) {
       continue;
     }
     ColorMapObject* local = image.localColors.empty() ? nullptr : MakeMap(image.localColors);
+    if (local == nullptr && gif->Image.ColorMap != nullptr) {
+      // giflib drops (and leaks) the previous image's local table here.
+      GifFreeMapObject(gif->Image.ColorMap);
+      gif->Image.ColorMap = nullptr;
+    }
     EGifPutImageDesc(gif, image.rect.left, image.rect.top, image.rect.width, image.rect.height, image.interlaced,
                      local);
     std::vector<int> order;
