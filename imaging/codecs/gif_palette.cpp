@@ -11,6 +11,11 @@ namespace reelmill {
 namespace {
 
 constexpr std::size_t kMaxColors = 256;
+// libimagequant's speed 8 skips its contrast and dither maps: on photographic
+// 500 x 500 frames the error stayed within a few percent of the default
+// speed 4 at about a quarter of the time, and image sequences quantise every
+// frame.
+constexpr int kQuantizerSpeed = 8;
 
 bool HasValidShape(const RgbaPixels& pixels) {
   if (pixels.width <= 0 || pixels.height <= 0) return false;
@@ -107,7 +112,10 @@ std::optional<GifIndexedImage> ExactPalette(const RgbaPixels& pixels) {
 std::optional<GifIndexedImage> QuantizedPalette(const RgbaPixels& pixels) {
   if (!HasValidShape(pixels)) return std::nullopt;
   std::unique_ptr<liq_attr, LiqAttrDeleter> attr(liq_attr_create());
-  if (!attr || liq_set_max_colors(attr.get(), static_cast<int>(kMaxColors)) != LIQ_OK) return std::nullopt;
+  if (!attr || liq_set_max_colors(attr.get(), static_cast<int>(kMaxColors)) != LIQ_OK ||
+      liq_set_speed(attr.get(), kQuantizerSpeed) != LIQ_OK) {
+    return std::nullopt;
+  }
   std::unique_ptr<liq_image, LiqImageDeleter> image(
       liq_image_create_rgba(attr.get(), pixels.bytes.data(), pixels.width, pixels.height, 0));
   if (!image) return std::nullopt;
