@@ -144,21 +144,6 @@ TEST(BmpRoundTrip, FiveSixFiveKeepsItsMasks) {
   EXPECT_EQ(back.BlueMask(), 0x001Fu);
 }
 
-TEST(BmpRoundTrip, ResolutionIsKept) {
-  ImageDescriptor d;
-  d.header.width = 2;
-  d.header.height = 2;
-  d.header.bitCount = 24;
-  d.header.xPelsPerMeter = 3780;
-  d.header.yPelsPerMeter = 1000;
-  PixelImage image;
-  ASSERT_TRUE(image.Create(d));
-  PixelImage back;
-  ASSERT_TRUE(Decode<BmpCodec>(Saved(image, "a.bmp"), back));
-  EXPECT_EQ(back.Header().xPelsPerMeter, 3780);
-  EXPECT_EQ(back.Header().yPelsPerMeter, 1000);
-}
-
 // ---- BMP reading of files from elsewhere ----
 
 // A BMP built field by field.

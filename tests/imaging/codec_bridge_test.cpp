@@ -54,13 +54,13 @@ TEST(FormatFromPath, OnlyTheTextAfterTheLastDotCounts) {
 
 TEST(CreateCodec, OneCodecPerFormatWithACodec) {
   const CodecRegistry& registry = CodecRegistry::Instance();
-  EXPECT_NE(dynamic_cast<BmpCodec*>(registry.CreateCodec(ImageFormat::Bmp).get()), nullptr);
-  EXPECT_NE(dynamic_cast<TgaCodec*>(registry.CreateCodec(ImageFormat::Tga).get()), nullptr);
-  EXPECT_NE(dynamic_cast<JpegCodec*>(registry.CreateCodec(ImageFormat::Jpeg).get()), nullptr);
-  EXPECT_NE(dynamic_cast<PngCodec*>(registry.CreateCodec(ImageFormat::Png).get()), nullptr);
-  EXPECT_NE(dynamic_cast<TiffCodec*>(registry.CreateCodec(ImageFormat::Tiff).get()), nullptr);
-  EXPECT_NE(dynamic_cast<IcoCodec*>(registry.CreateCodec(ImageFormat::Ico).get()), nullptr);
-  EXPECT_NE(registry.CreateCodec(ImageFormat::Gif), nullptr);
+  EXPECT_TRUE(dynamic_cast<BmpCodec*>(registry.CreateCodec(ImageFormat::Bmp).get()));
+  EXPECT_TRUE(dynamic_cast<TgaCodec*>(registry.CreateCodec(ImageFormat::Tga).get()));
+  EXPECT_TRUE(dynamic_cast<JpegCodec*>(registry.CreateCodec(ImageFormat::Jpeg).get()));
+  EXPECT_TRUE(dynamic_cast<PngCodec*>(registry.CreateCodec(ImageFormat::Png).get()));
+  EXPECT_TRUE(dynamic_cast<TiffCodec*>(registry.CreateCodec(ImageFormat::Tiff).get()));
+  EXPECT_TRUE(dynamic_cast<IcoCodec*>(registry.CreateCodec(ImageFormat::Ico).get()));
+  EXPECT_TRUE(registry.CreateCodec(ImageFormat::Gif));
   for (const ImageFormat none : {ImageFormat::Unknown, ImageFormat::Pcx, ImageFormat::Psd, ImageFormat::Xpm,
                                  ImageFormat::Native}) {
     EXPECT_EQ(registry.CreateCodec(none), nullptr) << static_cast<int>(none);
@@ -114,24 +114,6 @@ TEST(JpegQuality, FromKey500ThenTheFileTag) {
   EXPECT_EQ(Quality({{QualityKey, "-1"}, {JpegQualityTagKey, "33"}}), 80);
 }
 
-TEST(ImageListOwnership, AppendTakeLastTakeAll) {
-  ImageList list;
-  EXPECT_EQ(list.TakeLast(), nullptr);
-  for (int i = 1; i <= 3; ++i) {
-    auto image = std::make_unique<PixelImage>();
-    ASSERT_TRUE(image->Create(i, 1, 8));
-    list.Append(std::move(image));
-  }
-  ASSERT_EQ(list.Count(), 3u);
-  EXPECT_EQ(list.At(1).Width(), 2);
-  const auto last = list.TakeLast();
-  EXPECT_EQ(last->Width(), 3);
-  const auto all = list.TakeAll();
-  ASSERT_EQ(all.size(), 2u);
-  EXPECT_EQ(all[0]->Width(), 1);
-  EXPECT_TRUE(list.Empty());
-}
-
 TEST(FrameSetLoad, AppendsAfterExistingFramesInFileOrder) {
   testing::TempDir dir;
   const ImageProperties none;
@@ -181,29 +163,6 @@ TEST(FrameSetLoad, PropertiesAreCopiedOnlyWhenAsked) {
   EXPECT_EQ(frames.Count(), 2u);
 }
 
-TEST(ImageCodecBase, LoadFileHandsTheWholeFileToLoadMemory) {
-  testing::TempDir dir;
-  const PixelImage image = PatternImage(9, 4, 32);
-  ASSERT_TRUE(image.Save(dir / "a.bmp", ImageProperties()));
-  BmpCodec codec;
-  ImageList out;
-  std::unique_ptr<ImageProperties> properties;
-  ASSERT_TRUE(codec.LoadFile(dir / "a.bmp", out, properties));
-  ASSERT_EQ(out.Count(), 1u);
-  EXPECT_TRUE(testing::SamePixels(out.At(0), image));
-  EXPECT_FALSE(codec.LoadFile(dir / "none.bmp", out, properties));
-  EXPECT_EQ(out.Count(), 1u);
-}
-
-TEST(IcoSave, AlwaysFailsWithoutCreatingAFile) {
-  testing::TempDir dir;
-  IcoCodec codec;
-  const PixelImage image = PatternImage(16, 16, 32);
-  const PixelImage* const images[] = {&image};
-  EXPECT_FALSE(codec.SaveFile(dir / "a.ico", images, ImageProperties()));
-  EXPECT_FALSE(std::filesystem::exists(dir / "a.ico"));
-}
-
 TEST(CodecSave, EverySaverRefusesAnEmptySequenceOrImage) {
   testing::TempDir dir;
   const PixelImage empty;
@@ -218,6 +177,10 @@ TEST(CodecSave, EverySaverRefusesAnEmptySequenceOrImage) {
     EXPECT_FALSE(codec->SaveFile(dir / "x", {}, none));
     EXPECT_FALSE(codec->SaveFile(dir / "x", emptyImage, none));
   }
+  // Icons are read only.
+  const PixelImage image = PatternImage(16, 16, 32);
+  const PixelImage* const images[] = {&image};
+  EXPECT_FALSE(IcoCodec().SaveFile(dir / "a.ico", images, none));
   EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
 }
 
