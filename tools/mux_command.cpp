@@ -66,7 +66,8 @@ std::optional<JpegFrameSize> ParseFrameSize(const std::string& text) {
   const auto cross = text.find_first_of("xX");
   if (cross == std::string::npos) return std::nullopt;
   const auto side = [](const std::string& digits) -> std::optional<int> {
-    if (digits.empty() || digits.size() > 5 || !std::all_of(digits.begin(), digits.end(), ::isdigit)) {
+    const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    if (digits.empty() || digits.size() > 5 || !std::all_of(digits.begin(), digits.end(), isDigit)) {
       return std::nullopt;
     }
     const int value = std::stoi(digits);
