@@ -54,8 +54,8 @@ int AviWriter::AddFrameFile(const std::string& path) {
 }
 
 void AviWriter::SetFrameRate(int fps) {
-  frameRate_ = std::clamp(fps, 1, static_cast<int>(kMicrosecondsPerSecond));
-  microsecondsPerFrame_ = kMicrosecondsPerSecond / static_cast<std::uint32_t>(frameRate_);
+  const int clamped = std::clamp(fps, 1, static_cast<int>(kMicrosecondsPerSecond));
+  microsecondsPerFrame_ = kMicrosecondsPerSecond / static_cast<std::uint32_t>(clamped);
 }
 
 bool AviWriter::Prepare(Prepared& prepared) {
