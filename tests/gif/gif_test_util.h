@@ -131,8 +131,8 @@ inline std::vector<GifColor> Ramp(int count, std::uint8_t salt) {
   return colors;
 }
 
-// A frame as RGBA bytes, top row first: 32-bit frames from their pixels,
-// 8-bit frames through their palette (fourth byte as alpha).
+// A frame as RGBA bytes, top row first: 24/32-bit frames from their pixels
+// (24 bits opaque), 8-bit frames through their palette (fourth byte as alpha).
 inline std::vector<std::uint8_t> FrameRgba(const PixelImage& image) {
   std::vector<std::uint8_t> out;
   for (int y = 0; y < image.Height(); ++y) {
@@ -141,6 +141,9 @@ inline std::vector<std::uint8_t> FrameRgba(const PixelImage& image) {
       if (image.BitCount() == 32) {
         const std::uint8_t* p = row + x * 4;
         out.insert(out.end(), {p[2], p[1], p[0], p[3]});
+      } else if (image.BitCount() == 24) {
+        const std::uint8_t* p = row + x * 3;
+        out.insert(out.end(), {p[2], p[1], p[0], 255});
       } else {
         const PaletteEntry& e = image.Palette()[row[x]];
         out.insert(out.end(), {e.red, e.green, e.blue, e.reserved});
