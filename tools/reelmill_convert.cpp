@@ -1,18 +1,23 @@
 // reelmill-convert: the command-line converter. Each mode lives in its own
 // unit; main only parses and dispatches.
+//   reelmill-convert [--to ...] [options] GIF...      convert GIF files
+//   reelmill-convert mux --to avi|swf -o OUT FRAME... build one file from JPEG frames
 
 #include <CLI/CLI.hpp>
 
 #include <iostream>
 
+#include "tools/convert_command.h"
 #include "tools/exit_status.h"
 #include "tools/mux_command.h"
 
 int main(int argc, char** argv) {
   using namespace reelmill;
-  CLI::App app{"Reelmill: builds videos and movies from animated GIFs and JPEG frames", "reelmill-convert"};
-  app.require_subcommand(1);
+  CLI::App app{"Reelmill: converts animated GIFs to Motion-JPEG AVI, SWF movies or image sequences", "reelmill-convert"};
+  app.require_subcommand(0, 1);
 
+  ConvertOptions convert;
+  AddConvertOptions(app, convert);
   MuxOptions mux;
   CLI::App* muxCommand = AddMuxCommand(app, mux);
 
@@ -23,5 +28,5 @@ int main(int argc, char** argv) {
     return app.exit(error) == 0 ? kExitOk : kExitUsage;
   }
   if (muxCommand->parsed()) return RunMux(mux, std::cout, std::cerr);
-  return kExitUsage;
+  return RunConvert(convert, std::cerr);
 }
