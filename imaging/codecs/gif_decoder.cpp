@@ -8,12 +8,8 @@
 
 namespace reelmill {
 
-namespace {
-
-constexpr std::uint8_t kOpaque = 255;
-
-// Counts the bytes of the frames made so far against the limit.
-class FrameBudget {
+// Counts the bytes of the canvases and kept frames made so far against the limit.
+class GifDecoder::FrameBudget {
  public:
   explicit FrameBudget(std::uint64_t limit) : left_(limit) {}
   bool Take(std::uint64_t bytes) {
@@ -25,6 +21,11 @@ class FrameBudget {
  private:
   std::uint64_t left_;
 };
+
+namespace {
+
+using FrameBudget = GifDecoder::FrameBudget;
+constexpr std::uint8_t kOpaque = 255;
 
 bool WithinPixelLimit(long long width, long long height) {
   return width >= 0 && height >= 0 &&
@@ -71,21 +72,19 @@ void SetFramePalette(PixelImage& image, const std::vector<GifColor>& colors, int
 
 // Decodes the first image into an 8-bit picture of the whole screen, which
 // holds the image's rectangle by the screen policy.
-std::unique_ptr<PixelImage> DecodeFirstImage(GifReader& reader, const GifImageHeader& first, const GifScreen& screen,
-                                             int width, int height, FrameBudget& budget) {
-  auto image = NewImage(width, height, 8, budget);
-  if (!image) return nullptr;
-  SetFramePalette(*image, ColorsFor(first, screen), first.transparentIndex);
+bool DecodeFirstImage(GifReader& reader, const GifImageHeader& first, const GifScreen& screen, PixelImage& image) {
+  SetFramePalette(image, ColorsFor(first, screen), first.transparentIndex);
   const GifRect& rect = first.rect;
-  const bool coversScreen = rect.left == 0 && rect.top == 0 && rect.width == width && rect.height == height;
+  const bool coversScreen =
+      rect.left == 0 && rect.top == 0 && rect.width == image.Width() && rect.height == image.Height();
   const int outside = first.transparentIndex >= 0 ? first.transparentIndex : screen.backgroundIndex;
-  if (!coversScreen && outside != 0) std::memset(image->Bits(), outside, image->BufferSize());
-  if (rect.Empty()) return image;
+  if (!coversScreen && outside != 0) std::memset(image.Bits(), outside, image.BufferSize());
+  if (rect.Empty()) return true;
   for (int i = 0; i < rect.height; ++i) {
-    std::uint8_t* row = image->Row(rect.top + StreamRowToImageRow(first, i)) + rect.left;
-    if (!reader.ReadRow({row, static_cast<std::size_t>(rect.width)})) return nullptr;
+    std::uint8_t* row = image.Row(rect.top + StreamRowToImageRow(first, i)) + rect.left;
+    if (!reader.ReadRow({row, static_cast<std::size_t>(rect.width)})) return false;
   }
-  return image;
+  return true;
 }
 
 // Decodes the current image row by row onto `canvas`; false when its data is
@@ -105,6 +104,27 @@ bool DrawImage(GifReader& reader, const GifImageHeader& image, const GifComposit
 
 bool GifDecoder::Decode(std::span<const std::uint8_t> data, Result& result) const {
   result = Result{};
+  // Working canvases and kept frames share one budget.
+  FrameBudget budget(maxDecodedBytes_);
+  Result kept;
+  const bool ok = DecodeFrames(data, budget, [&](const PixelImage& frame, int delay) {
+    if (!budget.Take(frame.BufferSize())) return false;
+    auto copy = std::make_unique<PixelImage>(frame);
+    if (copy->IsEmpty()) return false;
+    kept.frames.push_back(std::move(copy));
+    kept.delaysCentiseconds.push_back(delay);
+    return true;
+  });
+  if (ok) result = std::move(kept);
+  return ok;
+}
+
+bool GifDecoder::DecodeEach(std::span<const std::uint8_t> data, const FrameSink& sink) const {
+  FrameBudget budget(maxDecodedBytes_);
+  return DecodeFrames(data, budget, sink);
+}
+
+bool GifDecoder::DecodeFrames(std::span<const std::uint8_t> data, FrameBudget& budget, const FrameSink& sink) const {
   GifReader reader(data);
   if (!reader.Open()) return false;
   GifImageHeader first;
@@ -117,57 +137,49 @@ bool GifDecoder::Decode(std::span<const std::uint8_t> data, Result& result) cons
     return false;
   }
 
-  FrameBudget budget(maxDecodedBytes_);
-  auto indexed = DecodeFirstImage(reader, first, screen, width, height, budget);
-  if (!indexed) return false;
+  auto indexed = NewImage(width, height, 8, budget);
+  if (!indexed || !DecodeFirstImage(reader, first, screen, *indexed)) return false;
   GifImageHeader current;
-  if (!reader.NextImage(current)) {
-    result.frames.push_back(std::move(indexed));
-    result.delaysCentiseconds.push_back(first.delayCentiseconds);
-    return true;
-  }
+  if (!reader.NextImage(current)) return sink(*indexed, first.delayCentiseconds);
 
   // An animation: the first frame goes onto a transparent canvas, and every
-  // later frame starts as a copy of the one before after its disposal.
-  std::vector<std::unique_ptr<PixelImage>> frames;
-  std::vector<int> delays;
+  // later frame starts from the one before after its disposal.
   GifCompositor compositor;
   GifColorTable table = MakeColorTable(ColorsFor(first, screen));
+  auto firstFrame = NewImage(width, height, 32, budget);
   auto canvas = NewImage(width, height, 32, budget);
-  if (!canvas) return false;
+  if (!firstFrame || !canvas) return false;
   {
-    const BgraCanvas view = CanvasOf(*canvas);
+    const BgraCanvas view = CanvasOf(*firstFrame);
     compositor.BeginFrame(view, LayoutOf(first), table);
     for (int y = 0; y < first.rect.height; ++y) {
       compositor.DrawRow(view, y, indexed->Row(first.rect.top + y) + first.rect.left);
     }
   }
-  frames.push_back(std::move(canvas));
-  delays.push_back(first.delayCentiseconds);
+  std::memcpy(canvas->Bits(), firstFrame->Bits(), canvas->BufferSize());
 
   std::vector<std::uint8_t> row;
+  int delivered = 0;
   for (;;) {
     if (!WithinPixelLimit(current.rect.width, current.rect.height)) return false;
-    auto frame = NewImage(width, height, 32, budget);
-    if (!frame) return false;
-    std::memcpy(frame->Bits(), frames.back()->Bits(), frame->BufferSize());
-    const BgraCanvas view = CanvasOf(*frame);
+    const BgraCanvas view = CanvasOf(*canvas);
     compositor.Dispose(view);
     table = MakeColorTable(ColorsFor(current, screen));
     compositor.BeginFrame(view, LayoutOf(current), table);
     if (!DrawImage(reader, current, compositor, view, row)) break;  // damaged: dropped with the rest
-    frames.push_back(std::move(frame));
-    delays.push_back(current.delayCentiseconds);
+    if (delivered == 0) {
+      // The second image decoded, so the file is an animation after all.
+      if (!sink(*firstFrame, first.delayCentiseconds)) return false;
+      firstFrame.reset();
+      indexed.reset();
+      ++delivered;
+    }
+    if (!sink(*canvas, current.delayCentiseconds)) return false;
+    ++delivered;
     if (!reader.NextImage(current)) break;
   }
-
-  if (frames.size() == 1) {
-    // Only the first image survived: the file shows one picture.
-    result.frames.push_back(std::move(indexed));
-  } else {
-    result.frames = std::move(frames);
-  }
-  result.delaysCentiseconds = std::move(delays);
+  // Only the first image survived: the file shows one picture.
+  if (delivered == 0) return sink(*indexed, first.delayCentiseconds);
   return true;
 }
 

@@ -9,6 +9,7 @@
 // refused.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <vector>
@@ -35,7 +36,23 @@ class GifDecoder final {
   // frames needing more than the memory limit together.
   bool Decode(std::span<const std::uint8_t> data, Result& result) const;
 
+  // Called once per frame in order with the frames Decode would keep; the
+  // image is valid only during the call (the canvas is reused). Returning
+  // false stops the decode.
+  using FrameSink = std::function<bool(const PixelImage& frame, int delayCentiseconds)>;
+  // The same frames as Decode without keeping them, so memory stays at a few
+  // frames whatever the length of the animation. Frame 0 is delivered once
+  // the second image has decoded (or proved absent or damaged). False when
+  // Decode would refuse the file or the sink stopped; frames delivered before
+  // a refusal then do not count.
+  bool DecodeEach(std::span<const std::uint8_t> data, const FrameSink& sink) const;
+
+  // Bytes of working canvases and kept frames, counted against the limit.
+  class FrameBudget;
+
  private:
+  bool DecodeFrames(std::span<const std::uint8_t> data, FrameBudget& budget, const FrameSink& sink) const;
+
   std::uint64_t maxDecodedBytes_;
 };
 

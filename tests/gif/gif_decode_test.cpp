@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "imaging/codecs/gif_codec.h"
+#include "imaging/codecs/gif_decoder.h"
 #include "imaging/image_list.h"
 #include "imaging/image_properties.h"
 #include "tests/gif/gif_test_util.h"
@@ -187,7 +188,8 @@ TEST(GifRefusal, FramesBeyondTheMemoryLimit) {
   TestGif gif{10, 10, kFour, 0, {}};
   for (std::uint8_t i = 0; i < 4; ++i) gif.images.push_back(Image({0, 0, 1, 1}, {i}));
   const std::vector<std::uint8_t> bytes = EncodeGif(gif);
-  const std::uint64_t needed = 12 * 10 + 4 * 400;  // the 8-bit first picture, four 32-bit frames
+  // The 8-bit first picture, the two 32-bit canvases it draws on, four kept frames.
+  const std::uint64_t needed = 12 * 10 + 2 * 400 + 4 * 400;
   EXPECT_TRUE(Load(bytes, needed).ok);
   ExpectRefused(bytes, needed - 1);
 }
@@ -227,6 +229,67 @@ TEST(GifDamage, AShortGraphicControlIsIgnored) {
   const Loaded loaded = Load(bytes);
   ASSERT_TRUE(loaded.ok);
   EXPECT_EQ(loaded.Pixels(0), (std::vector<std::uint32_t>{W}));
+}
+
+}  // namespace
+}  // namespace reelmill
+
+namespace reelmill {
+namespace {
+
+struct Streamed {
+  bool ok = false;
+  std::vector<PixelImage> frames;
+  std::vector<int> delays;
+};
+
+Streamed Stream(const std::vector<std::uint8_t>& bytes, std::size_t stopAfter = SIZE_MAX) {
+  Streamed out;
+  out.ok = GifDecoder(GifCodec::kMaxDecodedBytes).DecodeEach(bytes, [&](const PixelImage& frame, int delay) {
+    out.frames.push_back(frame);
+    out.delays.push_back(delay);
+    return out.frames.size() < stopAfter;
+  });
+  return out;
+}
+
+TEST(GifStreaming, DeliversExactlyTheFramesDecodeKeeps) {
+  TestGif animation{8, 8, kFour, 0, {}};
+  for (int i = 0; i < 4; ++i) {
+    animation.images.push_back(Image({i, i, 8 - 2 * i, 8 - 2 * i}, testing::Pattern(8 - 2 * i, 8 - 2 * i, 4, i), i % 4,
+                                     10 + i, i == 2 ? 1 : -1));
+  }
+  const std::vector<std::uint8_t> whole = EncodeGif(animation);
+  const auto cut = [&](int image) {
+    return std::vector<std::uint8_t>(whole.begin(), whole.begin() + std::ptrdiff_t(ImageOffset(whole, image) + 14));
+  };
+  const std::vector<std::vector<std::uint8_t>> files{
+      whole, cut(1), cut(3), EncodeGif({5, 3, kFour, 2, {Image({1, 1, 2, 1}, {3}, 0, 7)}})};
+  for (std::size_t f = 0; f < files.size(); ++f) {
+    const Loaded kept = Load(files[f]);
+    const Streamed streamed = Stream(files[f]);
+    ASSERT_TRUE(kept.ok && streamed.ok) << "file " << f;
+    ASSERT_EQ(streamed.frames.size(), kept.frames.Count()) << "file " << f;
+    for (std::size_t i = 0; i < streamed.frames.size(); ++i) {
+      const PixelImage& a = streamed.frames[i];
+      const PixelImage& b = kept.frames.At(i);
+      ASSERT_EQ(a.BitCount(), b.BitCount()) << "file " << f << " frame " << i;
+      EXPECT_TRUE(std::equal(a.Bits(), a.Bits() + a.BufferSize(), b.Bits(), b.Bits() + b.BufferSize()))
+          << "file " << f << " frame " << i;
+      EXPECT_TRUE(std::ranges::equal(a.Palette(), b.Palette()));
+    }
+  }
+  EXPECT_EQ(Stream(whole).delays, (std::vector<int>{10, 11, 12, 13}));
+}
+
+TEST(GifStreaming, StopsWhenTheSinkSaysSoAndRefusesWhatDecodeRefuses) {
+  TestGif gif{4, 4, kFour, 0, {}};
+  for (int i = 0; i < 3; ++i) gif.images.push_back(Image({0, 0, 4, 4}, {std::uint8_t(i)}, 1, 5));
+  const Streamed stopped = Stream(EncodeGif(gif), 2);
+  EXPECT_FALSE(stopped.ok);
+  EXPECT_EQ(stopped.frames.size(), 2u);
+  EXPECT_FALSE(Stream({'G', 'I', 'F', '8', '9', 'a'}).ok);
+  EXPECT_TRUE(Stream({'G', 'I', 'F', '8', '9', 'a'}).frames.empty());
 }
 
 }  // namespace
