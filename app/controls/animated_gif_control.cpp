@@ -1,5 +1,7 @@
 #include "app/controls/animated_gif_control.h"
 
+#include <algorithm>
+
 #include "app/controls/gif_block_walker.h"
 #include "imaging/codec_registry.h"
 #include "imaging/file_io.h"
@@ -38,15 +40,28 @@ std::unique_ptr<PixelImage> DecodeFirst(ImageFormat format, std::span<const std:
   return std::move(all.front());
 }
 
-}  // namespace
-
-bool AnimatedGifControl::LoadPictureFile(const std::string& path) {
-  Unload();
-  const auto data = ReadFileBytes(path);
-  return data && LoadPictureData(*data);
+// Whether our decoder accepts the shape of a frame's stand-alone image: it
+// needs an image, and the screen, grown to hold that image, must be neither
+// empty nor above the pixel limit.
+bool StandAloneShapeDecodes(const AssembledGifFrame& frame, int screenWidth, int screenHeight) {
+  if (!frame.hasImage) return false;
+  const auto withinLimit = [](std::int64_t w, std::int64_t h) {
+    return static_cast<std::uint64_t>(w) * static_cast<std::uint64_t>(h) <= PixelImage::kMaxPixels;
+  };
+  const std::int64_t width = std::max<std::int64_t>(screenWidth, frame.left + frame.width);
+  const std::int64_t height = std::max<std::int64_t>(screenHeight, frame.top + frame.height);
+  return width > 0 && height > 0 && withinLimit(width, height) && withinLimit(frame.width, frame.height);
 }
 
-bool AnimatedGifControl::LoadPictureData(std::span<const std::uint8_t> data) {
+}  // namespace
+
+bool AnimatedGifControl::LoadPictureFile(const std::string& path, FramePictures pictures) {
+  Unload();
+  const auto data = ReadFileBytes(path);
+  return data && LoadPictureData(*data, pictures);
+}
+
+bool AnimatedGifControl::LoadPictureData(std::span<const std::uint8_t> data, FramePictures pictures) {
   Unload();
   GifBlockWalker walker(data);
   if (data.size() < 3 || data[0] != 'G' || data[1] != 'I' || data[2] != 'F') return LoadStill(data);
@@ -55,9 +70,10 @@ bool AnimatedGifControl::LoadPictureData(std::span<const std::uint8_t> data) {
   width_ = walker.ScreenWidth();
   height_ = walker.ScreenHeight();
 
-  const int graphicBlocks = walker.CountGraphicBlocks();
-  if (graphicBlocks == 0) return false;
-  if (graphicBlocks == 1) {
+  graphicBlocks_ = walker.CountGraphicBlocks();
+  if (graphicBlocks_ == 0) return false;
+  if (graphicBlocks_ == 1) {
+    if (pictures == FramePictures::Describe) return true;
     stillPicture_ = DecodeFirst(ImageFormat::Gif, data);
     return stillPicture_ != nullptr;
   }
@@ -65,8 +81,14 @@ bool AnimatedGifControl::LoadPictureData(std::span<const std::uint8_t> data) {
   walker.Rewind();
   while (auto assembled = walker.AssembleFrame()) {
     // A frame that does not decode on its own is left out of the table.
-    auto picture = DecodeFirst(ImageFormat::Gif, assembled->image);
-    if (!picture) continue;
+    std::unique_ptr<PixelImage> picture;
+    const bool usable = pictures == FramePictures::Decode
+                            ? (picture = DecodeFirst(ImageFormat::Gif, assembled->image)) != nullptr
+                            : StandAloneShapeDecodes(*assembled, width_, height_);
+    if (!usable) {
+      ++framesLeftOut_;
+      continue;
+    }
     frames_.push_back(GifFrameRecord{std::move(picture), assembled->width, assembled->height, assembled->left,
                                      assembled->top, assembled->delay, assembled->disposal});
   }
@@ -85,6 +107,7 @@ void AnimatedGifControl::Unload() {
   frames_.clear();
   stillPicture_.reset();
   width_ = height_ = 0;
+  graphicBlocks_ = framesLeftOut_ = 0;
   isGif_ = false;
 }
 

@@ -26,13 +26,30 @@ struct GifFrameRecord {
   int disposal = 0;
 };
 
+// Whether a load decodes every frame's picture or only describes the frames.
+enum class FramePictures {
+  Decode,
+  // The frame table comes from the block walk alone: frames whose stand-alone
+  // image our decoder would refuse for its shape (no image, an empty or
+  // oversized screen) are left out as Decode leaves them out, but damaged
+  // pixel data goes unnoticed. Pictures stay null; a still is not decoded.
+  Describe,
+};
+
 class AnimatedGifControl {
  public:
   // Loads a file; true when a frame table or a still picture is ready.
-  bool LoadPictureFile(const std::string& path);
+  bool LoadPictureFile(const std::string& path, FramePictures pictures = FramePictures::Decode);
   // Parses a block of data (copied where kept).
-  bool LoadPictureData(std::span<const std::uint8_t> data);
+  bool LoadPictureData(std::span<const std::uint8_t> data, FramePictures pictures = FramePictures::Decode);
   void Unload();
+
+  // Graphic blocks the walk found in the last GIF loaded.
+  int GraphicBlocks() const { return graphicBlocks_; }
+  // Frames of the last load left out of the table.
+  int FramesLeftOut() const { return framesLeftOut_; }
+  // Entries of the frame table (FrameCount() is 0 below two).
+  int TableSize() const { return static_cast<int>(frames_.size()); }
 
   // Frames when the data is a GIF with two or more decodable frames, else 0.
   int FrameCount() const;
@@ -50,6 +67,8 @@ class AnimatedGifControl {
   std::unique_ptr<PixelImage> stillPicture_;
   int width_ = 0;
   int height_ = 0;
+  int graphicBlocks_ = 0;
+  int framesLeftOut_ = 0;
   bool isGif_ = false;
 };
 

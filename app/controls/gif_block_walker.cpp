@@ -154,6 +154,7 @@ std::optional<AssembledGifFrame> GifBlockWalker::AssembleFrame() {
     frame.top = *top;
     frame.width = *width;
     frame.height = *height;
+    frame.hasImage = true;
   }
   if (!Advance()) return std::nullopt;
   // The frame's blocks are contiguous: they run from `start` to where the walk stands.

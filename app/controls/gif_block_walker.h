@@ -32,6 +32,7 @@ struct AssembledGifFrame {
   int top = 0;
   int delay = -1;    // hundredths of a second; -1 without a graphic control extension
   int disposal = 0;  // 0..7
+  bool hasImage = false;  // false when the frame is a plain text extension
 };
 
 class GifBlockWalker {

@@ -110,3 +110,59 @@ TEST(AnimatedGifControl, LoadingAgainReplacesTheTableAndUnloadEmptiesIt) {
 
 }  // namespace
 }  // namespace reelmill
+
+namespace reelmill {
+namespace {
+
+std::vector<std::pair<int, int>> Table(const AnimatedGifControl& control) {
+  std::vector<std::pair<int, int>> rows;
+  for (int i = 0; i < control.TableSize(); ++i) rows.emplace_back(control.Frame(i).delay, control.Frame(i).width);
+  return rows;
+}
+
+TEST(AnimatedGifControl, DescribingFramesGivesTheTableDecodingGives) {
+  GifBuilder plainText(6, 6);
+  plainText.SolidFrame(1, 10).Control(20).Raw({0x21, 0x01, 12, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+  plainText.SolidFrame(2, 30);
+  GifBuilder emptyScreen(0, 0);
+  testing::GifFrameSpec big;
+  big.width = 4;
+  big.height = 3;
+  big.indices.assign(12, 1);
+  emptyScreen.Frame(big);
+  testing::GifFrameSpec nothing;  // an image of no pixels on a screen that stays empty on its own
+  nothing.delay = 40;
+  emptyScreen.Frame(nothing).Frame(big);
+  for (const Bytes& gif : {GifBuilder(5, 4).Looping().SolidFrame(1, 10).SolidFrame(2, 0, false).Bytes(),
+                           plainText.Bytes(), emptyScreen.Bytes()}) {
+    AnimatedGifControl decoded, described;
+    ASSERT_TRUE(decoded.LoadPictureData(gif));
+    ASSERT_TRUE(described.LoadPictureData(gif, FramePictures::Describe));
+    EXPECT_EQ(Table(described), Table(decoded));
+    EXPECT_EQ(described.FramesLeftOut(), decoded.FramesLeftOut());
+    EXPECT_EQ(described.GraphicBlocks(), decoded.GraphicBlocks());
+    EXPECT_EQ(described.Frame(0).picture, nullptr);
+  }
+  AnimatedGifControl check;
+  ASSERT_TRUE(check.LoadPictureData(plainText.Bytes(), FramePictures::Describe));
+  EXPECT_EQ(check.FramesLeftOut(), 1);  // the plain text block shows no image of its own
+  EXPECT_EQ(check.GraphicBlocks(), 3);
+}
+
+TEST(AnimatedGifControl, DescribingDoesNotNoticeDamagedPixelData) {
+  GifBuilder builder(2, 2);
+  builder.SolidFrame(1, 10);
+  builder.Control(20).Raw({0x2C, 0, 0, 0, 0, 2, 0, 2, 0, 0, 12, 2, 0xFF, 0xFF, 0});
+  builder.SolidFrame(2, 30);
+  AnimatedGifControl described;
+  ASSERT_TRUE(described.LoadPictureData(builder.Bytes(), FramePictures::Describe));
+  EXPECT_EQ(described.FrameCount(), 3);
+  EXPECT_EQ(described.FramesLeftOut(), 0);
+  // A one-image GIF is described without decoding its picture.
+  ASSERT_TRUE(described.LoadPictureData(GifBuilder(3, 3).SolidFrame(1).Bytes(), FramePictures::Describe));
+  EXPECT_EQ(described.FrameCount(), 0);
+  EXPECT_EQ(described.StillPicture(), nullptr);
+}
+
+}  // namespace
+}  // namespace reelmill
