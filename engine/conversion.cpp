@@ -1,11 +1,13 @@
 #include "engine/conversion.h"
 
+#include <optional>
 #include <ostream>
 #include <sstream>
 #include <vector>
 
 #include "engine/frame_recorder.h"
 #include "engine/playback_clock.h"
+#include "engine/streaming_recording.h"
 #include "engine/work_paths.h"
 #include "writers/avi/avi_writer.h"
 #include "writers/swf/swf_movie_composition.h"
@@ -19,6 +21,8 @@ class NullStream : public std::ostream {
  public:
   NullStream() : std::ostream(nullptr) {}
 };
+
+constexpr const char* kNoFrames = "not a GIF this program can read, or it holds no frames";
 
 std::string AviFailure(int code) {
   switch (code) {
@@ -67,6 +71,38 @@ ConversionOutcome WriteOutput(const std::string& tempBase, const std::string& ou
 GifConverter::GifConverter(ConversionSettings settings, std::string workFolder)
     : settings_(std::move(settings)), workFolder_(std::move(workFolder)) {}
 
+GifConverter::Recorded GifConverter::RecordWithFrameRecorder(const std::string& gifPath) {
+  Recorded recorded;
+  ImmediateClock clock;
+  FrameRecorder recorder(clock);
+  recorder.SetWorkFolder(workFolder_);
+  recorder.SetJpegQuality(settings_.quality);
+  recorder.LoadGif(gifPath);
+  // A still picture is shown twice, so one pass has two frames to record.
+  if (recorder.FrameCount() == 1) recorder.LoadGif(gifPath);
+  if (recorder.FrameCount() == 0) {
+    recorded.error = kNoFrames;
+    return recorded;
+  }
+  recorded.width = recorder.Frames().Frame(0)->Width();
+  recorded.height = recorder.Frames().Frame(0)->Height();
+  recorder.SetOutputSize(settings_.width, settings_.height);
+  recorder.SetRecording(true);
+  recorder.SetFileCounter(0);
+  recorder.ResetPosition();
+  recorder.StartPlayback();
+  recorder.SetRecording(false);
+  if (!recorder.LastFrameRecorded()) {
+    recorded.error = "the frames could not be recorded";
+  } else if (recorder.RecordFailures() == recorder.FrameCount()) {
+    recorded.error = "no frame could be written to " + TempFolderOf(workFolder_);
+  } else {
+    recorded.ok = true;
+    recorded.totalSteps = recorder.TotalSteps();
+  }
+  return recorded;
+}
+
 ConversionOutcome GifConverter::Convert(const std::string& gifPath) {
   NullStream quiet;
   std::ostream& log = log_ ? *log_ : quiet;
@@ -78,38 +114,37 @@ ConversionOutcome GifConverter::Convert(const std::string& gifPath) {
     return outcome;
   }
 
-  ImmediateClock clock;
-  FrameRecorder recorder(clock);
-  recorder.SetWorkFolder(workFolder_);
-  recorder.SetJpegQuality(settings_.quality);
-  recorder.LoadGif(gifPath);
-  // A still picture is shown twice, so one pass has two frames to record.
-  if (recorder.FrameCount() == 1) recorder.LoadGif(gifPath);
-  if (recorder.FrameCount() == 0) {
-    outcome.error = "not a GIF this program can read, or it holds no frames";
-    ResetTempFolder(workFolder_);
-    return outcome;
+  Recorded recorded;
+  std::optional<StreamingOutcome> streamed;
+  if (road_ == RecordingRoad::Streaming) {
+    StreamingOptions options;
+    options.workFolder = workFolder_;
+    options.jpegQuality = settings_.quality;
+    options.outputWidth = settings_.width;
+    options.outputHeight = settings_.height;
+    options.encoderThreads = encoderThreads_;
+    streamed = RecordStreaming(gifPath, options);
   }
-
-  ConversionSettings settings = settings_;
-  const PixelImage* first = recorder.Frames().Frame(0);
-  if (settings.width <= 0 || settings.height <= 0) {
-    settings.width = first->Width();
-    settings.height = first->Height();
-  }
-  recorder.SetOutputSize(settings.width, settings.height);
-  recorder.SetRecording(true);
-  recorder.SetFileCounter(0);
-  recorder.ResetPosition();
-  recorder.StartPlayback();
-  recorder.SetRecording(false);
-
-  if (!recorder.LastFrameRecorded()) {
-    outcome.error = "the frames could not be recorded";
-  } else if (recorder.RecordFailures() == recorder.FrameCount()) {
-    outcome.error = "no frame could be written to " + TempFolderOf(workFolder_);
+  if (streamed) {
+    recorded.width = streamed->width;
+    recorded.height = streamed->height;
+    recorded.totalSteps = streamed->totalSteps;
+    recorded.ok = streamed->failures < streamed->frames;
+    if (!recorded.ok) recorded.error = "no frame could be written to " + TempFolderOf(workFolder_);
   } else {
-    outcome = WriteOutput(workFolder_, settings.outputFolder, gifPath, settings, recorder.TotalSteps(), log, err);
+    if (road_ == RecordingRoad::Streaming) ResetTempFolder(workFolder_);
+    recorded = RecordWithFrameRecorder(gifPath);
+  }
+
+  if (recorded.ok) {
+    ConversionSettings settings = settings_;
+    if (settings.width <= 0 || settings.height <= 0) {
+      settings.width = recorded.width;
+      settings.height = recorded.height;
+    }
+    outcome = WriteOutput(workFolder_, settings.outputFolder, gifPath, settings, recorded.totalSteps, log, err);
+  } else {
+    outcome.error = recorded.error;
   }
   ResetTempFolder(workFolder_);
   return outcome;

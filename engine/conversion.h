@@ -25,6 +25,15 @@ ConversionOutcome WriteOutput(const std::string& tempBase, const std::string& ou
                               const std::string& gifPath, const ConversionSettings& settings, int totalSteps,
                               std::ostream& log, std::ostream& err);
 
+// How the frames of one pass are recorded. Both roads leave the same files.
+enum class RecordingRoad {
+  // Straight from the decoder, frame after frame; the frame recorder's road
+  // where the file needs it (damaged data).
+  Streaming,
+  // A frame recorder pass with an immediate clock, as the window records.
+  FrameRecorder,
+};
+
 // One GIF to "Video(AVI)" or "Flash(SWF)" without a window. Records into
 // `workFolder`'s temporary frame folder (private to this converter) and
 // writes into settings.outputFolder; a declared size of 0 x 0 means the GIF's
@@ -32,6 +41,9 @@ ConversionOutcome WriteOutput(const std::string& tempBase, const std::string& ou
 class GifConverter {
  public:
   GifConverter(ConversionSettings settings, std::string workFolder);
+  void SetRoad(RecordingRoad road) { road_ = road; }
+  // Threads that encode frames while the decoder goes on (streaming road).
+  void SetEncoderThreads(int threads) { encoderThreads_ = threads; }
   // Silences (null) or redirects the writer's diagnostics; default: none.
   void SetDiagnostics(std::ostream* log, std::ostream* err) {
     log_ = log;
@@ -40,8 +52,19 @@ class GifConverter {
   ConversionOutcome Convert(const std::string& gifPath);
 
  private:
+  struct Recorded {
+    bool ok = false;
+    std::string error;
+    int totalSteps = 0;
+    int width = 0;
+    int height = 0;
+  };
+  Recorded RecordWithFrameRecorder(const std::string& gifPath);
+
   ConversionSettings settings_;
   std::string workFolder_;
+  RecordingRoad road_ = RecordingRoad::Streaming;
+  int encoderThreads_ = 1;
   std::ostream* log_ = nullptr;
   std::ostream* err_ = nullptr;
 };

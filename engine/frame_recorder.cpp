@@ -1,25 +1,16 @@
 #include "engine/frame_recorder.h"
 
 #include <algorithm>
-#include <numeric>
 
+#include "engine/frame_timing.h"
 #include "engine/playback_clock.h"
-#include "engine/scale_image.h"
+#include "engine/recorded_frame.h"
 #include "engine/work_paths.h"
+#include "imaging/file_io.h"
 #include "imaging/image_properties.h"
 #include "imaging/paths.h"
 
 namespace reelmill {
-
-namespace {
-constexpr int kStepMs = 100;
-// GIF delays below 5 hundredths (and frames without a delay) show for one step.
-constexpr int kShortestDelay = 5;
-
-int DisplayTimeMs(int delayHundredths) {
-  return delayHundredths < kShortestDelay ? kStepMs : delayHundredths * 10;
-}
-}  // namespace
 
 FrameRecorder::FrameRecorder(PlaybackClock& clock) : clock_(clock) {}
 
@@ -30,25 +21,17 @@ bool FrameRecorder::LoadGif(const std::string& path) {
   const bool differentFile = path != filePath_ && !filePath_.empty();
   if (differentFile || (path == filePath_ && frameSet_.Count() > 1)) frameSet_.Clear();
   filePath_ = path;
+  const std::size_t before = frameSet_.Count();
   const bool loaded = frameSet_.Load(path);
-  const int frameCount = FrameCount();
+  const int imagesDecoded = static_cast<int>(frameSet_.Count() - before);
 
-  gifControl_.LoadPictureFile(path);
-  totalSteps_ = 0;
+  // The delays come from the GIF's own frame table.
+  const auto data = ReadFileBytes(path);
+  FrameTimes times = LearnFrameTimes(data ? std::span<const std::uint8_t>(*data) : std::span<const std::uint8_t>(),
+                                     FrameCount(), imagesDecoded);
+  frameDelaysMs_ = std::move(times.displayMs);
+  totalSteps_ = times.totalSteps;
   fileCounter_ = 0;
-  frameDelaysMs_.assign(static_cast<std::size_t>(frameCount), kStepMs);
-  const int described = gifControl_.FrameCount();
-  if (described > 0) {
-    // Frames the block walk does not describe show for one step.
-    for (int i = 0; i < frameCount && i < described; ++i)
-      frameDelaysMs_[static_cast<std::size_t>(i)] = DisplayTimeMs(gifControl_.Frame(i).delay);
-    const long long total = std::accumulate(frameDelaysMs_.begin(), frameDelaysMs_.end(), 0LL);
-    totalSteps_ = static_cast<int>(std::min<long long>(total / kStepMs, INT32_MAX));
-  } else {
-    totalSteps_ = frameCount;
-  }
-  // The pictures are only needed for the delays; keep memory to the frame set.
-  gifControl_.Unload();
   return loaded;
 }
 
@@ -94,23 +77,15 @@ void FrameRecorder::ShowCurrentFrame() {
 void FrameRecorder::RecordCurrentFrame() {
   const PixelImage* frame = frameSet_.Frame(currentFrame_);
   if (!frame) return;
-  const int steps = std::max(1, frameDelaysMs_[static_cast<std::size_t>(currentFrame_)] / kStepMs);
+  const int steps = StepsOf(frameDelaysMs_[static_cast<std::size_t>(currentFrame_)]);
   const std::string path = TempFramePath(workFolder_, filePath_, fileCounter_);
   const std::string folder = TempFolderOf(workFolder_);
   if (!IsDirectory(folder)) CreateFolderPath(folder);
 
-  ImageProperties properties;
-  properties.Set(QualityKey, std::to_string(jpegQuality_));
-  bool saved;
-  const bool resize = outputWidth_ > 0 && outputHeight_ > 0 &&
-                      (outputWidth_ != frame->Width() || outputHeight_ != frame->Height());
-  if (resize) {
-    PixelImage scaled = ToTrueColour(*frame);
-    ScaleImage(scaled, outputWidth_, outputHeight_);
-    saved = scaled.Save(path, properties);
-  } else {
-    saved = frame->Save(path, properties);
-  }
+  const ImageProperties properties = RecordingProperties(jpegQuality_);
+  const bool saved = NeedsScaling(*frame, outputWidth_, outputHeight_)
+                         ? ScaledForRecording(*frame, outputWidth_, outputHeight_).Save(path, properties)
+                         : frame->Save(path, properties);
   // A frame that cannot be written leaves a gap; the writers skip it.
   if (!saved) ++recordFailures_;
   fileCounter_ += steps;

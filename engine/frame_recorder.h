@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "app/controls/animated_gif_control.h"
 #include "imaging/image_list.h"
 
 namespace reelmill {
@@ -78,7 +77,6 @@ class FrameRecorder {
 
   PlaybackClock& clock_;
   FrameSet frameSet_;
-  AnimatedGifControl gifControl_;
   std::string filePath_;
   std::string workFolder_;
   std::vector<int> frameDelaysMs_;

@@ -102,4 +102,18 @@ bool WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> 
   return writer.Open() && writer.Write(bytes) && writer.Commit();
 }
 
+bool WriteFileBytes(const std::string& path, std::span<const std::uint8_t> bytes) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  const bool closed = ::close(fd) == 0;
+  return closed && done == bytes.size();
+}
+
 }  // namespace reelmill

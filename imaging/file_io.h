@@ -55,4 +55,8 @@ class AtomicFileWriter {
 // Writes `bytes` to `path` through an AtomicFileWriter.
 bool WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes);
 
+// Creates or truncates `path` and writes `bytes` in place: for files in a
+// private folder that nobody else reads until they are complete.
+bool WriteFileBytes(const std::string& path, std::span<const std::uint8_t> bytes);
+
 }  // namespace reelmill

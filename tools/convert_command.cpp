@@ -65,12 +65,14 @@ class PrivateWorkFolder {
   std::string path_;
 };
 
-void ConvertVideo(Task& task, const ConversionSettings& settings, const std::string& workFolder) {
+void ConvertVideo(Task& task, const ConversionSettings& settings, const std::string& workFolder, int encoderThreads) {
   if (workFolder.empty()) {
     task.error = "cannot create a temporary folder";
     return;
   }
-  const ConversionOutcome outcome = GifConverter(settings, workFolder).Convert(task.input);
+  GifConverter converter(settings, workFolder);
+  converter.SetEncoderThreads(encoderThreads);
+  const ConversionOutcome outcome = converter.Convert(task.input);
   task.ok = outcome.ok;
   if (!outcome.ok) task.error = outcome.error + " (" + outcome.outputPath + ")";
 }
@@ -148,6 +150,13 @@ int RunConvert(const ConvertOptions& options, std::ostream& err) {
 
   const bool terminal = ::isatty(STDERR_FILENO) == 1;
   ProgressBar progress(stderr, static_cast<int>(tasks.size()), terminal && !options.quiet);
+  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+  const std::size_t jobs =
+      std::min<std::size_t>(options.jobs > 0 ? static_cast<std::size_t>(options.jobs) : cores, tasks.size());
+  // Jobs left over when there are fewer files than jobs encode frames for
+  // the files under way.
+  const std::size_t threadsPerFile = (options.jobs > 0 ? static_cast<std::size_t>(options.jobs) : cores) / jobs;
+  const int encoderThreads = static_cast<int>(std::max<std::size_t>(1, threadsPerFile));
   std::atomic<std::size_t> next{0};
   auto worker = [&] {
     const PrivateWorkFolder work;
@@ -157,16 +166,13 @@ int RunConvert(const ConvertOptions& options, std::ostream& err) {
       if (!task.refusal.empty())
         task.error = task.refusal;
       else if (video)
-        ConvertVideo(task, settings, work.Path());
+        ConvertVideo(task, settings, work.Path(), encoderThreads);
       else
         ExportSequence(task, extension, outputFolder);
       if (!task.ok) progress.Message(task.input + ": " + task.error);
       progress.Finished();
     }
   };
-  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-  const std::size_t jobs =
-      std::min<std::size_t>(options.jobs > 0 ? static_cast<std::size_t>(options.jobs) : cores, tasks.size());
   std::vector<std::thread> threads;
   for (std::size_t j = 1; j < jobs; ++j) threads.emplace_back(worker);
   worker();

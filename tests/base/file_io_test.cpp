@@ -78,3 +78,20 @@ TEST(AtomicFileWriter, FailsCleanlyInAMissingFolder) {
 
 }  // namespace
 }  // namespace reelmill
+
+namespace reelmill {
+namespace {
+
+TEST(WriteFileBytes, CreatesOrTruncatesAndReportsAMissingFolder) {
+  testing::TempDir dir;
+  const std::string path = dir / "frame.jpg";
+  testing::WriteAll(path, {9, 9, 9, 9});
+  ASSERT_TRUE(WriteFileBytes(path, std::vector<std::uint8_t>{1, 2}));
+  EXPECT_EQ(testing::ReadAll(path), (std::vector<std::uint8_t>{1, 2}));
+  EXPECT_TRUE(WriteFileBytes(dir / "empty", {}));
+  EXPECT_EQ(FileSize(dir / "empty"), 0u);
+  EXPECT_FALSE(WriteFileBytes(dir / "missing/frame.jpg", std::vector<std::uint8_t>{1}));
+}
+
+}  // namespace
+}  // namespace reelmill

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "engine/work_paths.h"
 #include "tests/support/container_reader.h"
@@ -159,6 +160,79 @@ TEST(GifConverter, AnUnwritableOutputFolderFailsAndLeavesNoTemporaryFiles) {
     EXPECT_FALSE(outcome.error.empty());
     EXPECT_TRUE(job.TempFolderEmpty());
     EXPECT_EQ(std::distance(fs::directory_iterator(job.out.Path()), fs::directory_iterator()), 1);
+  }
+}
+
+}  // namespace
+}  // namespace reelmill
+
+namespace reelmill {
+namespace {
+
+// GIFs that exercise every rule of a pass: delays, stills, missing controls,
+// transparency and disposal, damage, blocks that are not frames.
+std::vector<std::pair<std::string, std::vector<std::uint8_t>>> PassCorpus() {
+  std::vector<std::pair<std::string, std::vector<std::uint8_t>>> corpus;
+  corpus.emplace_back("delays.gif", GifBuilder(12, 9).Looping().SolidFrame(1, 10).SolidFrame(2, 30).SolidFrame(3, 0)
+                                        .SolidFrame(4, 15).SolidFrame(5, 4).Bytes());
+  corpus.emplace_back("still.gif", GifBuilder(7, 5).SolidFrame(3, 250).Bytes());
+  corpus.emplace_back("nocontrol.gif", GifBuilder(6, 6).SolidFrame(1, 0, false).SolidFrame(2, 0, false).Bytes());
+  GifBuilder layered(10, 10);
+  for (int i = 0; i < 4; ++i) {
+    testing::GifFrameSpec f;
+    f.left = i;
+    f.top = 2 * i % 5;
+    f.width = 6;
+    f.height = 4;
+    for (int p = 0; p < 24; ++p) f.indices.push_back(static_cast<std::uint8_t>((p + i) % 8));
+    f.disposal = i % 4;
+    f.transparentIndex = i == 1 ? 2 : -1;
+    f.interlaced = i == 2;
+    f.delay = 20 + 10 * i;
+    layered.Frame(f);
+  }
+  corpus.emplace_back("layered.gif", layered.Bytes());
+  const auto whole = GifBuilder(8, 8).SolidFrame(1, 10).SolidFrame(2, 20).SolidFrame(3, 30).SolidFrame(4, 40).Bytes();
+  corpus.emplace_back("cut.gif", std::vector<std::uint8_t>(whole.begin(), whole.end() - 30));
+  GifBuilder badPixels(4, 4);
+  badPixels.SolidFrame(1, 10).SolidFrame(2, 20);
+  badPixels.Control(30).Raw({0x2C, 0, 0, 0, 0, 4, 0, 4, 0, 0, 12, 2, 0xFF, 0xFF, 0});  // undecodable
+  badPixels.SolidFrame(3, 40);
+  corpus.emplace_back("badpixels.gif", badPixels.Bytes());
+  GifBuilder secondBad(4, 4);
+  secondBad.SolidFrame(1, 60).Control(30).Raw({0x2C, 0, 0, 0, 0, 4, 0, 4, 0, 0, 12, 2, 0xFF, 0xFF, 0});
+  secondBad.SolidFrame(3, 40);
+  corpus.emplace_back("secondbad.gif", secondBad.Bytes());
+  GifBuilder text(5, 5);
+  text.SolidFrame(1, 10).Control(50).Raw({0x21, 0x01, 12, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}).SolidFrame(2, 20);
+  corpus.emplace_back("text.gif", text.Bytes());
+  return corpus;
+}
+
+TEST(GifConverter, StreamingAndTheFrameRecorderWriteTheSameFiles) {
+  for (std::string_view kind : {kOutputAvi, kOutputSwf}) {
+    for (const auto& [name, bytes] : PassCorpus()) {
+      for (const auto& [width, height, quality] : {std::tuple{0, 0, 100}, std::tuple{23, 17, 60}}) {
+        Job streaming(kind), recorder(kind);
+        for (Job* job : {&streaming, &recorder}) {
+          job->settings.width = width;
+          job->settings.height = height;
+          job->settings.quality = quality;
+        }
+        testing::WriteAll(streaming.in / name, bytes);
+        GifConverter fast(streaming.settings, streaming.work.Path());
+        fast.SetEncoderThreads(name.size() % 2 ? 3 : 1);
+        const auto a = fast.Convert(streaming.in / name);
+        GifConverter reference(recorder.settings, recorder.work.Path());
+        reference.SetRoad(RecordingRoad::FrameRecorder);
+        const auto b = reference.Convert(streaming.in / name);
+        const std::string where = std::string(kind) + " " + name + " " + std::to_string(width);
+        ASSERT_EQ(a.ok, b.ok) << where << ": " << a.error << " / " << b.error;
+        ASSERT_TRUE(a.ok) << where << ": " << a.error;
+        EXPECT_EQ(testing::ReadAll(a.outputPath), testing::ReadAll(b.outputPath)) << where;
+        EXPECT_TRUE(streaming.TempFolderEmpty());
+      }
+    }
   }
 }
 

@@ -1,0 +1,20 @@
+#pragma once
+// How a frame becomes a recorded JPEG file, shared by the frame recorder and
+// the streaming recording pass so both write the same bytes.
+
+#include "imaging/image_properties.h"
+#include "imaging/pixel_image.h"
+
+namespace reelmill {
+
+// The save options of a recorded frame: QualityKey = the quality in decimal.
+ImageProperties RecordingProperties(int jpegQuality);
+
+// True when the declared size is set (both sides above 0) and differs from
+// the frame's own; such frames are recorded scaled.
+bool NeedsScaling(const PixelImage& frame, int outputWidth, int outputHeight);
+
+// A true-colour copy of `frame` scaled (bicubic) to the declared size.
+PixelImage ScaledForRecording(const PixelImage& frame, int outputWidth, int outputHeight);
+
+}  // namespace reelmill
