@@ -54,14 +54,14 @@ ConversionOutcome WriteOutput(const std::string& tempBase, const std::string& ou
     writer.SetFrameSize(settings.width, settings.height);
     const int result = writer.Write();
     outcome.ok = result == AviWriter::kOk;
-    if (!outcome.ok) outcome.error = AviFailure(result);
+    if (!outcome.ok) outcome.error = AviFailure(result) + " (" + outcome.outputPath + ")";
   } else if (settings.outputKind == kOutputSwf) {
     std::vector<std::string> frames;
     frames.reserve(static_cast<std::size_t>(totalSteps > 0 ? totalSteps : 0));
     for (int step = 0; step < totalSteps; ++step) frames.push_back(TempFramePath(tempBase, gifPath, step));
     outcome.ok = WriteJpegFrameMovie(outcome.outputPath, static_cast<float>(settings.width),
                                      static_cast<float>(settings.height), fps, frames);
-    if (!outcome.ok) outcome.error = "the output file could not be written";
+    if (!outcome.ok) outcome.error = "the output file could not be written (" + outcome.outputPath + ")";
   } else {
     outcome.error = "unknown output kind \"" + settings.outputKind + "\"";
   }

@@ -1,11 +1,15 @@
 #include "tools/convert_command.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <ostream>
@@ -31,6 +35,16 @@ struct Task {
   std::string error;
   bool ok = false;
 };
+
+// Why a file cannot be read, or empty text when it can.
+std::string UnreadableReason(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::string("cannot open it: ") + std::strerror(errno);
+  struct stat st {};
+  const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  ::close(fd);
+  return regular ? std::string() : "not a regular file";
+}
 
 bool IsVideoKind(const std::string& to) { return to == "avi" || to == "swf"; }
 
@@ -74,7 +88,7 @@ void ConvertVideo(Task& task, const ConversionSettings& settings, const std::str
   converter.SetEncoderThreads(encoderThreads);
   const ConversionOutcome outcome = converter.Convert(task.input);
   task.ok = outcome.ok;
-  if (!outcome.ok) task.error = outcome.error + " (" + outcome.outputPath + ")";
+  if (!outcome.ok) task.error = outcome.error;
 }
 
 void ExportSequence(Task& task, const std::string& extension, const std::string& outputFolder) {
@@ -165,6 +179,8 @@ int RunConvert(const ConvertOptions& options, std::ostream& err) {
       progress.Started(FileNameOf(task.input));
       if (!task.refusal.empty())
         task.error = task.refusal;
+      else if (const std::string why = UnreadableReason(task.input); !why.empty())
+        task.error = why;
       else if (video)
         ConvertVideo(task, settings, work.Path(), encoderThreads);
       else

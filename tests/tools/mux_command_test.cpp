@@ -2,12 +2,12 @@
 // as a second opinion on the AVI where they are installed.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <filesystem>
 
 #include "tests/support/test_support.h"
 #include "tests/tools/jpeg_fixture.h"
+#include "tests/tools/run_converter.h"
 #include "tests/writers/swf_test_reader.h"
 
 namespace reelmill {
@@ -17,14 +17,9 @@ namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 using testing::Le32;
 using testing::ReadAll;
+using testing::Quoted;
+using testing::RunResult;
 using testing::WriteAll;
-
-std::string Quoted(const std::string& text) { return "'" + text + "'"; }
-
-struct RunResult {
-  int status = -1;
-  std::string out, err;
-};
 
 // Numbered JPEG frames of one size, each picture different, and a way to run
 // the converter on them.
@@ -47,18 +42,7 @@ struct Frames {
     for (auto it = paths.rbegin(); it != paths.rend(); ++it) text += " " + Quoted(*it);
     return text;
   }
-  RunResult Run(const std::string& arguments) const {
-    static const std::string convert = std::string(REELMILL_BINARY_DIR) + "/tools/reelmill-convert";
-    const std::string errFile = dir / "stderr.txt";
-    RunResult result;
-    int raw = -1;
-    result.out = testing::RunCapture(Quoted(convert) + " " + arguments + " 2>" + Quoted(errFile), &raw);
-    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    const Bytes err = ReadAll(errFile);
-    result.err.assign(err.begin(), err.end());
-    fs::remove(errFile);
-    return result;
-  }
+  RunResult Run(const std::string& arguments) const { return testing::RunConverter(arguments, dir.Path()); }
   std::size_t Entries() const {
     return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()));
   }
