@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "imaging/codecs/row_convert.h"
+
 namespace reelmill {
 
 namespace {
@@ -58,26 +60,6 @@ PixmanImage Wrap(PixelImage& image) {
                                               static_cast<int>(image.Stride())));
 }
 
-std::uint32_t PaletteColourAt(const PixelImage& image, int x, int y) {
-  const std::uint8_t* row = image.Row(y);
-  int index = 0;
-  switch (image.BitCount()) {
-    case 1: index = (row[x / 8] >> (7 - x % 8)) & 1; break;
-    case 4: index = (row[x / 2] >> (x % 2 ? 0 : 4)) & 0x0F; break;
-    default: index = row[x]; break;
-  }
-  const PaletteEntry& e = image.Palette()[static_cast<std::size_t>(index)];
-  return std::uint32_t(e.blue) | std::uint32_t(e.green) << 8 | std::uint32_t(e.red) << 16;
-}
-
-std::uint8_t Channel(std::uint32_t word, std::uint32_t mask) {
-  if (mask == 0) return 0;
-  int shift = 0;
-  while (!((mask >> shift) & 1)) ++shift;
-  const std::uint32_t max = mask >> shift;
-  return static_cast<std::uint8_t>((((word & mask) >> shift) * 255 + max / 2) / max);
-}
-
 }  // namespace
 
 PixelImage ToTrueColour(const PixelImage& image) {
@@ -85,23 +67,7 @@ PixelImage ToTrueColour(const PixelImage& image) {
   PixelImage out;
   if (!out.Create(image.Width(), image.Height(), 24)) return out;
   out.SetPosition(image.PosX(), image.PosY());
-  for (int y = 0; y < image.Height(); ++y) {
-    std::uint8_t* dst = out.Row(y);
-    for (int x = 0; x < image.Width(); ++x, dst += 3) {
-      if (image.BitCount() == 16) {
-        const std::uint8_t* p = image.Row(y) + 2 * x;
-        const std::uint32_t word = p[0] | p[1] << 8;
-        dst[0] = Channel(word, image.BlueMask());
-        dst[1] = Channel(word, image.GreenMask());
-        dst[2] = Channel(word, image.RedMask());
-      } else {
-        const std::uint32_t bgr = PaletteColourAt(image, x, y);
-        dst[0] = static_cast<std::uint8_t>(bgr);
-        dst[1] = static_cast<std::uint8_t>(bgr >> 8);
-        dst[2] = static_cast<std::uint8_t>(bgr >> 16);
-      }
-    }
-  }
+  for (int y = 0; y < image.Height(); ++y) RowToBgr(image, y, out.Row(y));
   return out;
 }
 
