@@ -164,18 +164,18 @@ std::optional<StreamingOutcome> RecordStreaming(const std::string& gifPath, cons
     }
     counter += StepsOf(times.displayMs[static_cast<std::size_t>(index)]);
   };
-  const bool complete =
-      GifDecoder(GifCodec::kMaxDecodedBytes).DecodeEach(*data, [&](const PixelImage& frame, int /*delay*/) {
-        if (decoded >= expectedImages) return false;
-        if (decoded == 0) {
-          outcome.width = frame.Width();
-          outcome.height = frame.Height();
-        }
-        record(frame, decoded);
-        if (still) record(frame, 1);
-        ++decoded;
-        return true;
-      });
+  const GifDecoder::FrameSink sink = [&](const PixelImage& frame, int /*delay: from the frame table*/) {
+    if (decoded >= expectedImages) return false;
+    if (decoded == 0) {
+      outcome.width = frame.Width();
+      outcome.height = frame.Height();
+    }
+    record(frame, decoded);
+    if (still) record(frame, 1);
+    ++decoded;
+    return true;
+  };
+  const bool complete = GifDecoder(GifCodec::kMaxDecodedBytes).DecodeEach(*data, sink);
   if (pool) outcome.failures += pool->Finish();
   if (!complete || decoded != expectedImages) return std::nullopt;
   return outcome;
