@@ -49,6 +49,7 @@ run_ffmpeg() { # jobs files...
 }
 
 printf '%-28s %8s %12s %12s %7s\n' "set" "jobs" "reelmill fps" "ffmpeg fps" "ratio"
+declare -A total_r total_f
 for set in big small; do
   files=("$work/$set"/*.gif)
   frames=$([[ $set == big ]] && echo "$big_frames" || echo "$small_frames")
@@ -56,7 +57,15 @@ for set in big small; do
     r=$(run_reelmill "$jobs" "${files[@]}")
     f=$(run_ffmpeg "$jobs" "${files[@]}")
     rf=$(fps "$frames" "$r"); ff=$(fps "$frames" "$f")
+    total_r[$jobs]=$(awk -v a="${total_r[$jobs]:-0}" -v b="$r" 'BEGIN { print a + b }')
+    total_f[$jobs]=$(awk -v a="${total_f[$jobs]:-0}" -v b="$f" 'BEGIN { print a + b }')
     printf '%-28s %8s %12s %12s %7.2f\n' "$set (${#files[@]} files, $frames frames)" "$jobs" "$rf" "$ff" \
       "$(awk -v a="$rf" -v b="$ff" 'BEGIN { print a / b }')"
   done
+done
+all=$((big_frames + small_frames))
+for jobs in 1 "$cores"; do
+  rf=$(fps "$all" "${total_r[$jobs]}"); ff=$(fps "$all" "${total_f[$jobs]}")
+  printf '%-28s %8s %12s %12s %7.2f\n' "all ($all frames)" "$jobs" "$rf" "$ff" \
+    "$(awk -v a="$rf" -v b="$ff" 'BEGIN { print a / b }')"
 done
