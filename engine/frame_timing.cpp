@@ -4,7 +4,7 @@
 #include <climits>
 #include <numeric>
 
-#include "app/controls/animated_gif_control.h"
+#include "imaging/codecs/animated_gif_control.h"
 
 namespace reelmill {
 

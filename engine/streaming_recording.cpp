@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/controls/animated_gif_control.h"
+#include "imaging/codecs/animated_gif_control.h"
 #include "engine/frame_timing.h"
 #include "engine/recorded_frame.h"
 #include "engine/work_paths.h"

@@ -1,8 +1,8 @@
-#include "app/controls/animated_gif_control.h"
+#include "imaging/codecs/animated_gif_control.h"
 
 #include <algorithm>
 
-#include "app/controls/gif_block_walker.h"
+#include "imaging/codecs/gif_block_walker.h"
 #include "imaging/codec_registry.h"
 #include "imaging/file_io.h"
 #include "imaging/image_list.h"

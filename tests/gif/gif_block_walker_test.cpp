@@ -1,4 +1,4 @@
-#include "app/controls/gif_block_walker.h"
+#include "imaging/codecs/gif_block_walker.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/controls/animated_gif_control.h"
+#include "imaging/codecs/animated_gif_control.h"
 
 #include <gtest/gtest.h>
 
