@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <random>
 
 namespace reelmill {
 
@@ -15,11 +16,25 @@ std::optional<std::uint64_t> FileSize(const std::string& path) {
   return static_cast<std::uint64_t>(st.st_size);
 }
 
+int OpenRegularForReading(const std::string& path) {
+  // O_NONBLOCK: opening a named pipe would otherwise wait for a writer. It
+  // changes nothing for regular files, the only kind accepted.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return -1;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    errno = EINVAL;
+    return -1;
+  }
+  return fd;
+}
+
 std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::string& path, std::uint64_t maxBytes) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = OpenRegularForReading(path);
   if (fd < 0) return std::nullopt;
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<std::uint64_t>(st.st_size) > maxBytes) {
+  if (::fstat(fd, &st) != 0 || static_cast<std::uint64_t>(st.st_size) > maxBytes) {
     ::close(fd);
     return std::nullopt;
   }
@@ -36,6 +51,25 @@ std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::string& path, 
   return bytes;
 }
 
+namespace {
+
+// Creates prefix + six random characters exclusively, with mode 0666 less
+// the umask; the descriptor, or -1 with errno set.
+int CreateUniqueSibling(const std::string& prefix, std::string& path) {
+  static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  thread_local std::mt19937_64 random{std::random_device{}()};
+  std::uniform_int_distribution<std::size_t> pick(0, sizeof kLetters - 2);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    path = prefix;
+    for (int i = 0; i < 6; ++i) path += kLetters[pick(random)];
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
+}  // namespace
+
 AtomicFileWriter::AtomicFileWriter(std::string targetPath) : target_(std::move(targetPath)) {}
 
 AtomicFileWriter::~AtomicFileWriter() { Abandon(); }
@@ -46,20 +80,19 @@ bool AtomicFileWriter::Open() {
   const std::string folder = slash == std::string::npos ? std::string() : target_.substr(0, slash + 1);
   const std::string name = slash == std::string::npos ? target_ : target_.substr(slash + 1);
   if (name.empty()) return false;
-  std::string pattern = folder + "." + name + ".XXXXXX";
-  const int fd = ::mkstemp(pattern.data());
+  // Created with mode 0666 so that the kernel applies the umask, as for any
+  // plain create. (Reading the umask means setting it, which races with
+  // every other thread creating files.)
+  std::string path;
+  const int fd = CreateUniqueSibling(folder + "." + name + ".", path);
   if (fd < 0) return false;
-  // mkstemp creates 0600; give the file the permissions a plain create would.
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::fchmod(fd, 0666 & ~mask);
   file_ = ::fdopen(fd, "wb");
   if (!file_) {
     ::close(fd);
-    ::unlink(pattern.c_str());
+    ::unlink(path.c_str());
     return false;
   }
-  temp_ = pattern;
+  temp_ = path;
   failed_ = false;
   return true;
 }

@@ -17,6 +17,10 @@ inline constexpr std::uint64_t kMaxWholeFileBytes = 1ull << 31;
 // Size in bytes of a regular file, or nullopt when it cannot be measured.
 std::optional<std::uint64_t> FileSize(const std::string& path);
 
+// A read-only descriptor of a regular file, or -1 (errno set) for anything
+// else; never waits on a named pipe or a device.
+int OpenRegularForReading(const std::string& path);
+
 // The whole content of a regular file of at most `maxBytes` bytes.
 std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::string& path,
                                                        std::uint64_t maxBytes = kMaxWholeFileBytes);

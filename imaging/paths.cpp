@@ -47,4 +47,41 @@ std::string ZeroPadded(long long number, int width) {
   return text;
 }
 
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The digits of `text` from `at`, without their leading zeros.
+std::string_view DigitRun(std::string_view text, std::size_t at, std::size_t& end) {
+  end = at;
+  while (end < text.size() && IsDigit(text[end])) ++end;
+  std::size_t first = at;
+  while (first + 1 < end && text[first] == '0') ++first;
+  return text.substr(first, end - first);
+}
+
+}  // namespace
+
+bool FrameOrderLess(std::string_view a, std::string_view b) {
+  std::size_t i = 0, j = 0;
+  while (i < a.size() && j < b.size()) {
+    if (IsDigit(a[i]) && IsDigit(b[j])) {
+      std::size_t endA = 0, endB = 0;
+      const std::string_view valueA = DigitRun(a, i, endA);
+      const std::string_view valueB = DigitRun(b, j, endB);
+      if (valueA.size() != valueB.size()) return valueA.size() < valueB.size();
+      if (valueA != valueB) return valueA < valueB;
+      if (endA - i != endB - j) return endA - i < endB - j;
+      i = endA;
+      j = endB;
+      continue;
+    }
+    const auto x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[j]);
+    if (x != y) return x < y;
+    ++i;
+    ++j;
+  }
+  return a.size() - i < b.size() - j;
+}
+
 }  // namespace reelmill

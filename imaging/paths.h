@@ -3,6 +3,7 @@
 // use '/' as the separator; folders handed around as text end in '/'.
 
 #include <string>
+#include <string_view>
 
 namespace reelmill {
 
@@ -24,5 +25,12 @@ std::string FileNameOf(const std::string& path);
 // `number` in decimal, padded on the left with '0' to at least `width` digits;
 // never cut.
 std::string ZeroPadded(long long number, int width);
+
+// Frame file order: texts compare character by character as unsigned bytes,
+// except that runs of digits compare by their value, so frame9.jpg comes
+// before frame10.jpg and step 100000 after step 99999. Runs of equal width
+// compare as their bytes do; equal values of different widths put the
+// shorter run first.
+bool FrameOrderLess(std::string_view a, std::string_view b);
 
 }  // namespace reelmill

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "imaging/file_io.h"
+#include "imaging/paths.h"
 #include "tools/exit_status.h"
 #include "writers/avi/avi_writer.h"
 #include "writers/swf/swf_movie_composition.h"
@@ -96,7 +97,7 @@ CLI::App* AddMuxCommand(CLI::App& app, MuxOptions& options) {
       ->required();
   mux->add_flag("-v,--verbose", options.verbose, "Show the writer's progress lines");
   mux->add_option("frames", options.frames,
-                  "JPEG frame files; frame order is the byte-wise order of their paths")
+                  "JPEG frame files; played in the order of their paths, numbers compared by value (frame9 before frame10)")
       ->required()
       ->check(CLI::ExistingFile);
   return mux;
@@ -111,10 +112,11 @@ int RunMux(const MuxOptions& options, std::ostream& out, std::ostream& err) {
     if (SameFile(frame, options.output)) return UsageError(err, "the output would replace the frame file " + frame);
   }
 
-  // Byte-wise path order is frame order (zero-padded numbers sort right);
-  // std::string compares its characters as unsigned.
+  // The AVI writer's frame order, for both kinds: numbers by their value.
   std::vector<std::string> frames = options.frames;
-  std::sort(frames.begin(), frames.end());
+  std::sort(frames.begin(), frames.end(), [](const std::string& a, const std::string& b) {
+    return FrameOrderLess(a, b);
+  });
 
   for (const std::string& frame : frames) {
     const std::vector<std::uint8_t> head = ReadHead(frame, kJpegHeadBytes);

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <thread>
 
 #include "tests/support/test_support.h"
 
@@ -57,14 +58,34 @@ TEST(AtomicFileWriter, AnAbandonedWriteLeavesTheOldFileAndNoTemporary) {
   EXPECT_EQ(EntriesIn(dir.Path()), 1u);
 }
 
-TEST(AtomicFileWriter, NewFilesGetOrdinaryPermissions) {
+TEST(AtomicFileWriter, NewFilesGetTheUmaskWhateverTheThreadsDo) {
+  // The umask belongs to the process: no writer may read it by setting it.
   testing::TempDir dir;
-  ASSERT_TRUE(WriteFileAtomically(dir / "new", Bytes{5}));
-  struct stat st {};
-  ASSERT_EQ(::stat((dir / "new").c_str(), &st), 0);
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
+  const mode_t previous = ::umask(022);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 8; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < 150; ++i) WriteFileAtomically(dir / (std::to_string(t) + "-" + std::to_string(i)), Bytes{5});
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  const mode_t after = ::umask(previous);
+  EXPECT_EQ(after, 022u);
+  int files = 0;
+  for (const auto& entry : fs::directory_iterator(dir.Path())) {
+    struct stat st {};
+    ASSERT_EQ(::stat(entry.path().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u) << entry.path();
+    ++files;
+  }
+  EXPECT_EQ(files, 8 * 150);
+}
+
+TEST(ReadFileBytes, RefusesANamedPipeWithoutWaitingForAWriter) {
+  testing::TempDir dir;
+  ASSERT_EQ(::mkfifo((dir / "pipe.gif").c_str(), 0600), 0);
+  EXPECT_FALSE(ReadFileBytes(dir / "pipe.gif"));
+  EXPECT_LT(OpenRegularForReading(dir / "pipe.gif"), 0);
 }
 
 TEST(AtomicFileWriter, FailsCleanlyInAMissingFolder) {

@@ -67,5 +67,20 @@ TEST(ZeroPadded, PadsToTheWidthAndNeverCuts) {
   EXPECT_EQ(ZeroPadded(3, 0), "3");
 }
 
+TEST(FrameOrderLess, NumbersCompareByValueAndEqualWidthsAsBytes) {
+  const std::vector<std::string> ordered = {
+      "/t/a.gif00000.jpg", "/t/a.gif00002.jpg", "/t/a.gif99999.jpg", "/t/a.gif100000.jpg", "/t/a.gif1310700.jpg",
+      "/t/b.gif00001.jpg", "frame.jpg",         "frame1.jpg",        "frame2.jpg",         "frame10.jpg",
+      "frame12.jpg",       "frame12a.jpg",      "frame012a.jpg",     "frameb.jpg",         "x9y",
+      "x9y1",              "x10",               "\xff"};
+  for (std::size_t i = 0; i < ordered.size(); ++i) {
+    EXPECT_FALSE(FrameOrderLess(ordered[i], ordered[i])) << ordered[i];
+    for (std::size_t j = i + 1; j < ordered.size(); ++j) {
+      EXPECT_TRUE(FrameOrderLess(ordered[i], ordered[j])) << ordered[i] << " < " << ordered[j];
+      EXPECT_FALSE(FrameOrderLess(ordered[j], ordered[i])) << ordered[j] << " > " << ordered[i];
+    }
+  }
+}
+
 }  // namespace
 }  // namespace reelmill

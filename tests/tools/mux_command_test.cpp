@@ -31,7 +31,8 @@ struct Frames {
   Frames(int count, int width, int height) {
     fs::create_directory(dir / "frames");
     for (int i = 0; i < count; ++i) {
-      paths.push_back(dir / "frames/clip" + std::string(4 - std::to_string(i).size(), '0') + std::to_string(i) + ".jpg");
+      // Unpadded numbers: clip10 must play after clip9, not after clip1.
+      paths.push_back(dir / "frames/clip" + std::to_string(i) + ".jpg");
       jpegs.push_back(testing::MakeJpeg(width, height, i));
       WriteAll(paths.back(), jpegs.back());
     }

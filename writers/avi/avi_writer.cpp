@@ -7,6 +7,7 @@
 
 #include "imaging/byte_writer.h"
 #include "imaging/file_io.h"
+#include "imaging/paths.h"
 
 namespace reelmill {
 namespace {
@@ -23,14 +24,9 @@ constexpr std::size_t kJfifIdentifierBytes = 4;  // "JFIF": replaced by "AVI1"
 
 std::uint64_t Padded(std::uint64_t size) { return (size + 3) / 4 * 4; }
 
-// Byte-wise, as unsigned characters; a prefix sorts first. With zero-padded
-// frame numbers this is the frame order.
-bool PathBefore(const AviFrameEntry& a, const AviFrameEntry& b) {
-  return std::lexicographical_compare(a.path.begin(), a.path.end(), b.path.begin(), b.path.end(),
-                                      [](char x, char y) {
-                                        return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
-                                      });
-}
+// Numbers in the paths compare by value, so frames stay in step order past
+// step 99999 and unpadded names (frame9, frame10) play in their order.
+bool PathBefore(const AviFrameEntry& a, const AviFrameEntry& b) { return FrameOrderLess(a.path, b.path); }
 
 std::uint32_t Saturated32(std::uint64_t value) {
   return static_cast<std::uint32_t>(std::min<std::uint64_t>(value, std::numeric_limits<std::uint32_t>::max()));
