@@ -1,15 +1,17 @@
 #include "engine/conversion.h"
 
-#include <optional>
 #include <ostream>
-#include <sstream>
 #include <vector>
 
 #include "engine/frame_recorder.h"
+#include "engine/input_guard.h"
 #include "engine/playback_clock.h"
+#include "engine/recorded_frame.h"
 #include "engine/streaming_recording.h"
 #include "engine/work_paths.h"
+#include "imaging/pixel_image.h"
 #include "writers/avi/avi_writer.h"
+#include "writers/swf/swf_movie.h"
 #include "writers/swf/swf_movie_composition.h"
 
 namespace reelmill {
@@ -35,41 +37,108 @@ std::string AviFailure(int code) {
   }
 }
 
+std::string SizeText(int width, int height) { return std::to_string(width) + " x " + std::to_string(height); }
+
 }  // namespace
 
+std::string SettingsRefusal(const ConversionSettings& settings) {
+  if (settings.outputKind == kOutputSwf && settings.frameRate > SwfMovie::kMaxFrameRate)
+    return "a SWF movie plays at most " + std::to_string(SwfMovie::kMaxFrameRate) + " frames per second, not " +
+           std::to_string(settings.frameRate);
+  if (!DeclaredSizeFits(settings.width, settings.height))
+    return "the frame size " + SizeText(settings.width, settings.height) + " is larger than a frame may be (" +
+           std::to_string(PixelImage::kMaxPixels) + " pixels)";
+  return {};
+}
+
+std::string PassLengthRefusal(std::string_view outputKind, long long totalSteps) {
+  if (outputKind != kOutputSwf || totalSteps <= static_cast<long long>(kMaxJpegMovieFrames)) return {};
+  return "a SWF movie holds at most " + std::to_string(kMaxJpegMovieFrames) +
+         " frames, one per 100 ms, and one pass of this GIF takes longer";
+}
+
+std::string InputRefusal(const std::string& gifPath, const std::string& workFolder, const std::string& outputPath) {
+  if (std::string why = InputInTempFolderReason(gifPath, workFolder); !why.empty()) return why;
+  return OutputReplacesInputReason(outputPath, gifPath);
+}
+
+std::string RecordingFailureReason(int failures, int scaleFailures, int frames, const ConversionSettings& settings,
+                                   const std::string& workFolder) {
+  if (failures <= 0) return {};
+  const std::string count = std::to_string(failures) + " of " + std::to_string(frames) + " frames";
+  if (scaleFailures > 0) return count + " could not be scaled to " + SizeText(settings.width, settings.height);
+  return count + " could not be written to " + TempFolderOf(workFolder);
+}
+
 ConversionOutcome WriteOutput(const std::string& tempBase, const std::string& outputFolder,
-                              const std::string& gifPath, const ConversionSettings& settings, int totalSteps,
+                              const std::string& gifPath, const ConversionSettings& settings, long long totalSteps,
                               std::ostream& log, std::ostream& err) {
   ConversionOutcome outcome;
   outcome.outputPath = OutputPathFor(outputFolder, gifPath, settings.outputKind);
   const int fps = EffectiveFrameRate(settings.frameRate);
+  if (settings.outputKind != kOutputAvi && settings.outputKind != kOutputSwf) {
+    outcome.error = "unknown output kind \"" + settings.outputKind + "\"";
+    return outcome;
+  }
+  for (const std::string& why : {OutputReplacesInputReason(outcome.outputPath, gifPath), SettingsRefusal(settings),
+                                 PassLengthRefusal(settings.outputKind, totalSteps)}) {
+    if (!why.empty()) {
+      outcome.error = why;
+      return outcome;
+    }
+  }
 
+  // Steps without a file (the later steps of a long frame) cost nothing.
+  const std::vector<long long> recorded = RecordedSteps(tempBase, gifPath, totalSteps);
   if (settings.outputKind == kOutputAvi) {
     AviWriter writer(log, err);
-    // Steps without a file (the later steps of a long frame) are refused by
-    // the writer and so left out.
-    for (int step = 0; step < totalSteps; ++step) writer.AddFrameFile(TempFramePath(tempBase, gifPath, step));
+    for (const long long step : recorded) writer.AddFrameFile(TempFramePath(tempBase, gifPath, step));
     writer.SetOutputPath(outcome.outputPath);
     writer.SetFrameRate(fps);
     writer.SetFrameSize(settings.width, settings.height);
     const int result = writer.Write();
     outcome.ok = result == AviWriter::kOk;
     if (!outcome.ok) outcome.error = AviFailure(result) + " (" + outcome.outputPath + ")";
-  } else if (settings.outputKind == kOutputSwf) {
-    std::vector<std::string> frames;
-    frames.reserve(static_cast<std::size_t>(totalSteps > 0 ? totalSteps : 0));
-    for (int step = 0; step < totalSteps; ++step) frames.push_back(TempFramePath(tempBase, gifPath, step));
+  } else {
+    // One movie frame per step, at most kMaxJpegMovieFrames of them (checked
+    // above); a step without a file shows the picture before it again.
+    std::vector<std::string> frames(static_cast<std::size_t>(totalSteps > 0 ? totalSteps : 0));
+    const std::string missing = TempFolderOf(tempBase) + "\n";  // no file has this name
+    for (std::string& frame : frames) frame = missing;
+    for (const long long step : recorded) frames[static_cast<std::size_t>(step)] = TempFramePath(tempBase, gifPath, step);
     outcome.ok = WriteJpegFrameMovie(outcome.outputPath, static_cast<float>(settings.width),
                                      static_cast<float>(settings.height), fps, frames);
     if (!outcome.ok) outcome.error = "the output file could not be written (" + outcome.outputPath + ")";
-  } else {
-    outcome.error = "unknown output kind \"" + settings.outputKind + "\"";
   }
   return outcome;
 }
 
 GifConverter::GifConverter(ConversionSettings settings, std::string workFolder)
     : settings_(std::move(settings)), workFolder_(std::move(workFolder)) {}
+
+GifConverter::Recorded GifConverter::RecordStreamingPass(const std::string& gifPath) {
+  StreamingOptions options;
+  options.workFolder = workFolder_;
+  options.jpegQuality = settings_.quality;
+  options.outputWidth = settings_.width;
+  options.outputHeight = settings_.height;
+  options.encoderThreads = encoderThreads_;
+  if (settings_.outputKind == kOutputSwf) options.maxSteps = static_cast<long long>(kMaxJpegMovieFrames);
+  const StreamingOutcome streamed = RecordStreaming(gifPath, options);
+
+  Recorded recorded;
+  if (!streamed.ok) {
+    recorded.error = streamed.tooLong ? PassLengthRefusal(kOutputSwf, options.maxSteps + 1) : streamed.error;
+    return recorded;
+  }
+  recorded.error =
+      RecordingFailureReason(streamed.failures, streamed.scaleFailures, streamed.frames, settings_, workFolder_);
+  recorded.ok = recorded.error.empty();
+  recorded.width = streamed.width;
+  recorded.height = streamed.height;
+  recorded.totalSteps = streamed.totalSteps;
+  return recorded;
+}
 
 GifConverter::Recorded GifConverter::RecordWithFrameRecorder(const std::string& gifPath) {
   Recorded recorded;
@@ -84,6 +153,10 @@ GifConverter::Recorded GifConverter::RecordWithFrameRecorder(const std::string& 
     recorded.error = kNoFrames;
     return recorded;
   }
+  if (std::string why = PassLengthRefusal(settings_.outputKind, recorder.TotalSteps()); !why.empty()) {
+    recorded.error = why;
+    return recorded;
+  }
   recorded.width = recorder.Frames().Frame(0)->Width();
   recorded.height = recorder.Frames().Frame(0)->Height();
   recorder.SetOutputSize(settings_.width, settings_.height);
@@ -94,12 +167,12 @@ GifConverter::Recorded GifConverter::RecordWithFrameRecorder(const std::string& 
   recorder.SetRecording(false);
   if (!recorder.LastFrameRecorded()) {
     recorded.error = "the frames could not be recorded";
-  } else if (recorder.RecordFailures() == recorder.FrameCount()) {
-    recorded.error = "no frame could be written to " + TempFolderOf(workFolder_);
-  } else {
-    recorded.ok = true;
-    recorded.totalSteps = recorder.TotalSteps();
+    return recorded;
   }
+  recorded.error = RecordingFailureReason(recorder.RecordFailures(), recorder.ScaleFailures(),
+                                          recorder.FrameCount(), settings_, workFolder_);
+  recorded.ok = recorded.error.empty();
+  recorded.totalSteps = recorder.TotalSteps();
   return recorded;
 }
 
@@ -109,33 +182,17 @@ ConversionOutcome GifConverter::Convert(const std::string& gifPath) {
   std::ostream& err = err_ ? *err_ : quiet;
   ConversionOutcome outcome;
   outcome.outputPath = OutputPathFor(settings_.outputFolder, gifPath, settings_.outputKind);
+  // Refusals come before the temporary folder is emptied: it may hold the input.
+  outcome.error = InputRefusal(gifPath, workFolder_, outcome.outputPath);
+  if (outcome.error.empty()) outcome.error = SettingsRefusal(settings_);
+  if (!outcome.error.empty()) return outcome;
   if (!ResetTempFolder(workFolder_)) {
     outcome.error = "cannot prepare the temporary folder " + TempFolderOf(workFolder_);
     return outcome;
   }
 
-  Recorded recorded;
-  std::optional<StreamingOutcome> streamed;
-  if (road_ == RecordingRoad::Streaming) {
-    StreamingOptions options;
-    options.workFolder = workFolder_;
-    options.jpegQuality = settings_.quality;
-    options.outputWidth = settings_.width;
-    options.outputHeight = settings_.height;
-    options.encoderThreads = encoderThreads_;
-    streamed = RecordStreaming(gifPath, options);
-  }
-  if (streamed) {
-    recorded.width = streamed->width;
-    recorded.height = streamed->height;
-    recorded.totalSteps = streamed->totalSteps;
-    recorded.ok = streamed->failures < streamed->frames;
-    if (!recorded.ok) recorded.error = "no frame could be written to " + TempFolderOf(workFolder_);
-  } else {
-    if (road_ == RecordingRoad::Streaming) ResetTempFolder(workFolder_);
-    recorded = RecordWithFrameRecorder(gifPath);
-  }
-
+  const Recorded recorded =
+      road_ == RecordingRoad::Streaming ? RecordStreamingPass(gifPath) : RecordWithFrameRecorder(gifPath);
   if (recorded.ok) {
     ConversionSettings settings = settings_;
     if (settings.width <= 0 || settings.height <= 0) {

@@ -5,6 +5,7 @@
 
 #include <iosfwd>
 #include <string>
+#include <string_view>
 
 #include "engine/conversion_settings.h"
 
@@ -19,16 +20,36 @@ struct ConversionOutcome {
 // Builds the output of the file just recorded from the temporary frame files
 // of steps 0 to totalSteps - 1 under `tempBase`, into `outputFolder`, with
 // the frame rate and declared size of `settings`. An existing output is
-// replaced only by a complete new file. `log` receives the AVI writer's
-// per-frame lines, `err` its diagnostics.
+// replaced only by a complete new file, and never when it is the GIF itself.
+// The work follows the recorded files, not the steps. `log` receives the AVI
+// writer's per-frame lines, `err` its diagnostics.
 ConversionOutcome WriteOutput(const std::string& tempBase, const std::string& outputFolder,
-                              const std::string& gifPath, const ConversionSettings& settings, int totalSteps,
+                              const std::string& gifPath, const ConversionSettings& settings, long long totalSteps,
                               std::ostream& log, std::ostream& err);
+
+// Why `settings` cannot give an output of their kind, before any work (a SWF
+// frame rate above what its header holds, a declared size above the pixel
+// limit); empty text when they can.
+std::string SettingsRefusal(const ConversionSettings& settings);
+
+// Why a pass of `totalSteps` steps cannot become an output of `outputKind`
+// (a SWF movie has one frame per step, and at most kMaxJpegMovieFrames);
+// empty text when it can.
+std::string PassLengthRefusal(std::string_view outputKind, long long totalSteps);
+
+// Why converting `gifPath` with `workFolder` would cost the user that file
+// (its output or the temporary frame folder would take its place); empty
+// text when it would not.
+std::string InputRefusal(const std::string& gifPath, const std::string& workFolder, const std::string& outputPath);
+
+// Why a recorded pass must not become an output: frames that could not be
+// written or scaled to the declared size leave gaps; empty when none failed.
+std::string RecordingFailureReason(int failures, int scaleFailures, int frames, const ConversionSettings& settings,
+                                   const std::string& workFolder);
 
 // How the frames of one pass are recorded. Both roads leave the same files.
 enum class RecordingRoad {
-  // Straight from the decoder, frame after frame; the frame recorder's road
-  // where the file needs it (damaged data).
+  // Straight from the decoder, frame after frame, with memory of a few frames.
   Streaming,
   // A frame recorder pass with an immediate clock, as the window records.
   FrameRecorder,
@@ -55,10 +76,11 @@ class GifConverter {
   struct Recorded {
     bool ok = false;
     std::string error;
-    int totalSteps = 0;
+    long long totalSteps = 0;
     int width = 0;
     int height = 0;
   };
+  Recorded RecordStreamingPass(const std::string& gifPath);
   Recorded RecordWithFrameRecorder(const std::string& gifPath);
 
   ConversionSettings settings_;

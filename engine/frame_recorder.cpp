@@ -40,7 +40,7 @@ void FrameRecorder::StartPlayback() {
   playing_ = true;
   passIndex_ = 0;
   lastFrameRecorded_ = false;
-  recordFailures_ = 0;
+  recordFailures_ = scaleFailures_ = 0;
   ShowCurrentFrame();
   ScheduleStep();
 }
@@ -83,10 +83,15 @@ void FrameRecorder::RecordCurrentFrame() {
   if (!IsDirectory(folder)) CreateFolderPath(folder);
 
   const ImageProperties properties = RecordingProperties(jpegQuality_);
-  const bool saved = NeedsScaling(*frame, outputWidth_, outputHeight_)
-                         ? ScaledForRecording(*frame, outputWidth_, outputHeight_).Save(path, properties)
-                         : frame->Save(path, properties);
-  // A frame that cannot be written leaves a gap; the writers skip it.
+  bool saved = false;
+  if (!NeedsScaling(*frame, outputWidth_, outputHeight_)) {
+    saved = frame->Save(path, properties);
+  } else if (const auto scaled = ScaledForRecording(*frame, outputWidth_, outputHeight_)) {
+    saved = scaled->Save(path, properties);
+  } else {
+    ++scaleFailures_;
+  }
+  // A frame that cannot be written leaves a gap, which the driver reports.
   if (!saved) ++recordFailures_;
   fileCounter_ += steps;
   if (currentFrame_ == FrameCount() - 1) lastFrameRecorded_ = true;

@@ -42,7 +42,7 @@ class FrameRecorder {
   void SetPassEndedHandler(std::function<void()> handler) { onPassEnded_ = std::move(handler); }
 
   void SetRecording(bool recording) { recording_ = recording; }
-  void SetFileCounter(int counter) { fileCounter_ = counter; }
+  void SetFileCounter(long long counter) { fileCounter_ = counter; }
   void SetJpegQuality(int quality) { jpegQuality_ = quality; }
   // The temporary frame folder lives under this folder (ends in '/').
   void SetWorkFolder(std::string folder) { workFolder_ = std::move(folder); }
@@ -55,19 +55,21 @@ class FrameRecorder {
 
   bool Recording() const { return recording_; }
   bool Playing() const { return playing_; }
-  int FileCounter() const { return fileCounter_; }
+  long long FileCounter() const { return fileCounter_; }
   int JpegQuality() const { return jpegQuality_; }
   int CurrentFrame() const { return currentFrame_; }
   int FrameCount() const { return static_cast<int>(frameSet_.Count()); }
-  int TotalSteps() const { return totalSteps_; }
+  long long TotalSteps() const { return totalSteps_; }
   const std::string& FilePath() const { return filePath_; }
   int FrameDelayMs(int i) const { return frameDelaysMs_.at(static_cast<std::size_t>(i)); }
   const FrameSet& Frames() const { return frameSet_; }
   const PixelImage* CurrentImage() const { return frameSet_.Frame(currentFrame_); }
   // True once the last frame was recorded in the pass under way or just ended.
   bool LastFrameRecorded() const { return lastFrameRecorded_; }
-  // Frames of the last pass that the encoder failed to write.
+  // Frames of the last pass that could not be written, and of those the
+  // ones that could not be scaled to the output size.
   int RecordFailures() const { return recordFailures_; }
+  int ScaleFailures() const { return scaleFailures_; }
 
  private:
   void ShowCurrentFrame();
@@ -80,8 +82,8 @@ class FrameRecorder {
   std::string filePath_;
   std::string workFolder_;
   std::vector<int> frameDelaysMs_;
-  int totalSteps_ = 0;
-  int fileCounter_ = 0;
+  long long totalSteps_ = 0;
+  long long fileCounter_ = 0;
   int currentFrame_ = 0;
   int passIndex_ = 0;
   int jpegQuality_ = 100;
@@ -91,6 +93,7 @@ class FrameRecorder {
   bool playing_ = false;
   bool lastFrameRecorded_ = false;
   int recordFailures_ = 0;
+  int scaleFailures_ = 0;
   std::function<void()> onFrameShown_;
   std::function<void()> onPassEnded_;
 };

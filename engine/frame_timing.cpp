@@ -1,8 +1,6 @@
 #include "engine/frame_timing.h"
 
 #include <algorithm>
-#include <climits>
-#include <numeric>
 
 #include "imaging/codecs/animated_gif_control.h"
 
@@ -23,26 +21,28 @@ bool DescribedTableHolds(const AnimatedGifControl& described, int imagesDecoded)
          (described.FramesLeftOut() == 0 && described.TableSize() == imagesDecoded);
 }
 
+int DisplayMsAt(const AnimatedGifControl& control, int index) {
+  // Frames the table does not describe show for one step.
+  if (control.FrameCount() <= 0 || index < 0 || index >= control.FrameCount()) return kStepMs;
+  return DisplayTimeMs(control.Frame(index).delay);
+}
+
 FrameTimes FrameTimesOf(const AnimatedGifControl& control, int frameCount) {
   FrameTimes times;
-  times.displayMs.assign(static_cast<std::size_t>(std::max(frameCount, 0)), kStepMs);
-  const int described = control.FrameCount();
-  if (described <= 0) {
-    times.totalSteps = std::max(frameCount, 0);
-    return times;
+  long long totalMs = 0;
+  for (int i = 0; i < frameCount; ++i) {
+    times.displayMs.push_back(DisplayMsAt(control, i));
+    totalMs += times.displayMs.back();
   }
-  // Frames the table does not describe show for one step.
-  for (int i = 0; i < frameCount && i < described; ++i)
-    times.displayMs[static_cast<std::size_t>(i)] = DisplayTimeMs(control.Frame(i).delay);
-  const long long total = std::accumulate(times.displayMs.begin(), times.displayMs.end(), 0LL);
-  times.totalSteps = static_cast<int>(std::min<long long>(total / kStepMs, INT_MAX));
+  times.totalSteps = totalMs / kStepMs;
   return times;
 }
 
 FrameTimes LearnFrameTimes(std::span<const std::uint8_t> gifData, int frameCount, int imagesDecoded) {
   AnimatedGifControl control;
   control.LoadPictureData(gifData, FramePictures::Describe);
-  if (!DescribedTableHolds(control, imagesDecoded)) control.LoadPictureData(gifData, FramePictures::Decode);
+  // Only the delays are read, so the frames are checked, not kept.
+  if (!DescribedTableHolds(control, imagesDecoded)) control.LoadPictureData(gifData, FramePictures::Check);
   return FrameTimesOf(control, frameCount);
 }
 

@@ -19,21 +19,28 @@ int StepsOf(int displayTimeMs);
 
 struct FrameTimes {
   std::vector<int> displayMs;  // one per frame
-  int totalSteps = 0;          // steps of one pass: the sum of displayMs / 100
+  // Steps of one pass: the sum of displayMs / 100. 64-bit: 65535 frames of
+  // 655.35 s are 4.3 billion steps.
+  long long totalSteps = 0;
 };
+
+class AnimatedGifControl;
+
+// The display time of frame `index` by a loaded frame table: the table's
+// delay where it describes the frame, else one step. Without a table of two
+// or more frames every frame shows for one step.
+int DisplayMsAt(const AnimatedGifControl& control, int index);
+// Frame times from a loaded frame table.
+FrameTimes FrameTimesOf(const AnimatedGifControl& control, int frameCount);
+
+// Whether a table described by the walk alone is what decoding every frame
+// would give, given the images a full decode produced.
+bool DescribedTableHolds(const AnimatedGifControl& described, int imagesDecoded);
 
 // The display times of `frameCount` frames from the GIF's own frame table.
 // `imagesDecoded` is how many images the last full decode of the data gave:
 // when it matches the table the block walk describes, the table is taken as
 // described; otherwise every frame is decoded on its own to build it.
-// Without a table of two or more frames every frame shows for one step.
 FrameTimes LearnFrameTimes(std::span<const std::uint8_t> gifData, int frameCount, int imagesDecoded);
-
-// Whether a table described by the walk alone is what decoding every frame
-// would give, given the images a full decode produced.
-class AnimatedGifControl;
-bool DescribedTableHolds(const AnimatedGifControl& described, int imagesDecoded);
-// Frame times from a loaded frame table.
-FrameTimes FrameTimesOf(const AnimatedGifControl& control, int frameCount);
 
 }  // namespace reelmill

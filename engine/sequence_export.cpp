@@ -1,5 +1,6 @@
 #include "engine/sequence_export.h"
 
+#include "engine/input_guard.h"
 #include "engine/work_paths.h"
 #include "imaging/image_properties.h"
 #include "imaging/paths.h"
@@ -28,7 +29,9 @@ bool SequenceExport::WriteNext() {
   if (!IsDirectory(folder)) CreateFolderPath(folder);
   ImageProperties properties;
   properties.Set(QualityKey, "-1");  // the encoder's own default quality
-  const bool saved = frames_.Frame(frame)->Save(FramePath(frame), properties);
+  // However it is named, the source is never written over.
+  const std::string path = FramePath(frame);
+  const bool saved = !SameFile(path, sourcePath_) && frames_.Frame(frame)->Save(path, properties);
   if (!saved) ++failures_;
   return saved;
 }

@@ -22,7 +22,8 @@ class SequenceExport {
   int Position() const { return position_; }
   bool Done() const { return position_ >= FrameCount(); }
   // Writes the next frame (creating the sequence folder when missing) and
-  // moves on; false when that frame could not be written.
+  // moves on; false when that frame could not be written, or when its file
+  // is the source itself.
   bool WriteNext();
   // "<written>/<count>", as the progress label shows it.
   std::string ProgressText() const;

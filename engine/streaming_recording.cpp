@@ -4,14 +4,14 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
-#include "imaging/codecs/animated_gif_control.h"
 #include "engine/frame_timing.h"
 #include "engine/recorded_frame.h"
 #include "engine/work_paths.h"
-#include "imaging/codecs/gif_codec.h"
+#include "imaging/codecs/animated_gif_control.h"
 #include "imaging/codecs/gif_decoder.h"
 #include "imaging/codecs/jpeg_codec.h"
 #include "imaging/file_io.h"
@@ -21,18 +21,36 @@ namespace reelmill {
 
 namespace {
 
+constexpr const char* kNoFrames = "not a GIF this program can read, or it holds no frames";
+
+enum class WriteResult { Written, NotScaled, NotWritten };
+
+struct FailureCount {
+  int failures = 0;
+  int scaleFailures = 0;
+  void Add(WriteResult result) {
+    if (result == WriteResult::Written) return;
+    ++failures;
+    if (result == WriteResult::NotScaled) ++scaleFailures;
+  }
+};
+
 // Encodes a frame as its recorded JPEG file. One per thread: the encoder
 // keeps its compressor and buffer between frames.
 class FrameFileWriter {
  public:
   explicit FrameFileWriter(const StreamingOptions& options) : options_(options) {}
-  bool Write(const PixelImage& frame, const std::string& path) {
+  WriteResult Write(const PixelImage& frame, const std::string& path) {
     const int quality = JpegQualityFrom(RecordingProperties(options_.jpegQuality));
-    const std::span<const std::uint8_t> jpeg =
-        NeedsScaling(frame, options_.outputWidth, options_.outputHeight)
-            ? encoder_.Encode(ScaledForRecording(frame, options_.outputWidth, options_.outputHeight), quality)
-            : encoder_.Encode(frame, quality);
-    return !jpeg.empty() && WriteFileBytes(path, jpeg);
+    std::span<const std::uint8_t> jpeg;
+    if (NeedsScaling(frame, options_.outputWidth, options_.outputHeight)) {
+      const auto scaled = ScaledForRecording(frame, options_.outputWidth, options_.outputHeight);
+      if (!scaled) return WriteResult::NotScaled;
+      jpeg = encoder_.Encode(*scaled, quality);
+    } else {
+      jpeg = encoder_.Encode(frame, quality);
+    }
+    return !jpeg.empty() && WriteFileBytes(path, jpeg) ? WriteResult::Written : WriteResult::NotWritten;
   }
 
  private:
@@ -41,10 +59,14 @@ class FrameFileWriter {
 };
 
 // Encoder threads fed with copies of the decoder's canvas. Buffers go round
-// a small free list, so the same few pages are reused for every frame.
+// a small free list (two per thread), so the same few pages are reused for
+// every frame.
 class EncoderPool {
  public:
-  EncoderPool(const StreamingOptions& options, int threads) : capacity_(static_cast<std::size_t>(threads) * 2) {
+  static constexpr int kBuffersPerThread = 2;
+
+  EncoderPool(const StreamingOptions& options, int threads)
+      : capacity_(static_cast<std::size_t>(threads) * kBuffersPerThread) {
     for (int i = 0; i < threads; ++i) workers_.emplace_back([this, &options] { Work(options); });
   }
   ~EncoderPool() { Finish(); }
@@ -67,7 +89,7 @@ class EncoderPool {
   }
 
   // Waits for every frame submitted; returns the frames that failed.
-  int Finish() {
+  FailureCount Finish() {
     {
       std::lock_guard lock(mutex_);
       closing_ = true;
@@ -104,9 +126,9 @@ class EncoderPool {
       Job job = std::move(queue_.front());
       queue_.pop_front();
       lock.unlock();
-      const bool ok = writer.Write(job.frame, job.path);
+      const WriteResult result = writer.Write(job.frame, job.path);
       lock.lock();
-      if (!ok) ++failures_;
+      failures_.Add(result);
       free_.push_back(std::move(job.frame));
       spaceFree_.notify_one();
     }
@@ -120,64 +142,189 @@ class EncoderPool {
   std::vector<PixelImage> free_;
   std::vector<std::thread> workers_;
   std::size_t created_ = 0;
-  int failures_ = 0;
+  FailureCount failures_;
   bool closing_ = false;
 };
 
+// How many threads may encode frames shaped like `first` within the memory
+// budget, next to the decoder's canvases; 0 when not even the decoding
+// thread can.
+int EncoderThreadsWithinBudget(const PixelImage& first, const StreamingOptions& options) {
+  const bool scaling = NeedsScaling(first, options.outputWidth, options.outputHeight);
+  const int width = scaling ? options.outputWidth : first.Width();
+  const int height = scaling ? options.outputHeight : first.Height();
+  const auto bytes32 = [](std::int64_t w, std::int64_t h) {
+    return PixelImage::StrideFor(w, 32) * static_cast<std::uint64_t>(h);
+  };
+  // Scaling holds a true-colour copy, the copy grown by its replicated
+  // edges, and the result.
+  const std::uint64_t scaleBytes =
+      scaling ? bytes32(first.Width(), first.Height()) + bytes32(first.Width() + 20, first.Height() + 20) +
+                    bytes32(width, height)
+              : 0;
+  const std::uint64_t encodeBytes = JpegEncoder::WorkingBytes(width, height, scaling ? 32 : first.BitCount()) +
+                                    scaleBytes;
+  const std::uint64_t decoderBytes = GifDecoder::WorkingBytes(first.Width(), first.Height());
+  const std::uint64_t budget = options.memoryBudget;
+  if (decoderBytes + encodeBytes > budget) return 0;
+  // A pool thread also owns the canvas copies that wait for it.
+  const std::uint64_t perThread = encodeBytes + EncoderPool::kBuffersPerThread * first.BufferSize();
+  std::uint64_t threads = static_cast<std::uint64_t>(std::max(1, options.encoderThreads));
+  while (threads > 1 && decoderBytes + threads * perThread > budget) --threads;
+  return static_cast<int>(threads);
+}
+
+struct Pass {
+  bool decoded = false;   // the decoder delivered every frame it keeps
+  bool tooLong = false;   // stopped: more than maxSteps steps for certain
+  bool tooLarge = false;  // stopped: frames too large for the memory budget
+  int imagesDecoded = 0;  // a still counts once
+  int frames = 0;         // frames recorded; a still twice
+  long long elapsedMs = 0;
+  FailureCount failures;
+  int width = 0;
+  int height = 0;
+  int threads = 0;
+};
+
+// Decodes the GIF once and records every frame it keeps, frame i shown for
+// the time `table` gives it.
+Pass RecordPass(std::span<const std::uint8_t> data, const std::string& gifPath, const AnimatedGifControl& table,
+                const StreamingOptions& options) {
+  Pass pass;
+  std::optional<EncoderPool> pool;
+  std::optional<FrameFileWriter> inlineWriter;
+  long long counter = 0;
+  const auto record = [&](const PixelImage& frame, int index) {
+    const int ms = DisplayMsAt(table, index);
+    // The frames so far belong to the pass, so their time is a lower bound.
+    pass.elapsedMs += ms;
+    if (options.maxSteps > 0 && pass.elapsedMs / kStepMs > options.maxSteps) {
+      pass.tooLong = true;
+      return false;
+    }
+    std::string path = TempFramePath(options.workFolder, gifPath, counter);
+    if (pool)
+      pool->Submit(frame, std::move(path));
+    else
+      pass.failures.Add(inlineWriter->Write(frame, path));
+    counter += StepsOf(ms);
+    ++pass.frames;
+    return true;
+  };
+  const GifDecoder::FrameSink sink = [&](const PixelImage& frame, int /*delay: from the frame table*/) {
+    if (pass.imagesDecoded == 0) {
+      pass.width = frame.Width();
+      pass.height = frame.Height();
+      pass.threads = EncoderThreadsWithinBudget(frame, options);
+      if (pass.threads == 0) {
+        pass.tooLarge = true;
+        return false;
+      }
+      if (pass.threads > 1)
+        pool.emplace(options, pass.threads);
+      else
+        inlineWriter.emplace(options);
+    }
+    ++pass.imagesDecoded;
+    // An 8-bit picture comes only when the file shows one image: a still,
+    // which a pass shows twice.
+    if (frame.BitCount() == 8) return record(frame, 0) && record(frame, 1);
+    return record(frame, pass.imagesDecoded - 1);
+  };
+  pass.decoded = GifDecoder(options.memoryBudget).DecodeEach(data, sink);
+  if (pool) {
+    const FailureCount pooled = pool->Finish();
+    pass.failures.failures += pooled.failures;
+    pass.failures.scaleFailures += pooled.scaleFailures;
+  }
+  return pass;
+}
+
+bool SameDisplayTimes(const AnimatedGifControl& a, const AnimatedGifControl& b, int frames) {
+  for (int i = 0; i < frames; ++i)
+    if (DisplayMsAt(a, i) != DisplayMsAt(b, i)) return false;
+  return true;
+}
+
+// The frame table as the frame recorder learns it when the walk alone does
+// not vouch for it, as far as `frames` frames need it.
+void LoadCheckedTable(AnimatedGifControl& checked, std::span<const std::uint8_t> data, int frames) {
+  checked.LoadPictureData(data, FramePictures::Check, std::max(frames, 2));
+}
+
+StreamingOutcome Failed(std::string why) {
+  StreamingOutcome outcome;
+  outcome.error = std::move(why);
+  return outcome;
+}
+
+StreamingOutcome TooLong(long long maxSteps) {
+  StreamingOutcome outcome = Failed("one pass is longer than " + std::to_string(maxSteps) + " steps of 100 ms");
+  outcome.tooLong = true;
+  return outcome;
+}
+
+// Why a pass that ran to its end did not record the file, if it did not.
+std::optional<StreamingOutcome> PassFailure(const Pass& pass, long long maxSteps) {
+  if (pass.tooLong) return TooLong(maxSteps);
+  if (pass.tooLarge) return Failed("its frames are too large to encode within the memory limit");
+  if (!pass.decoded) return Failed(kNoFrames);
+  return std::nullopt;
+}
+
 }  // namespace
 
-std::optional<StreamingOutcome> RecordStreaming(const std::string& gifPath, const StreamingOptions& options) {
+StreamingOutcome RecordStreaming(const std::string& gifPath, const StreamingOptions& options) {
   const auto data = ReadFileBytes(gifPath);
-  if (!data) return std::nullopt;
-
-  // The frame table as the walk describes it; the decode below must confirm
-  // that every walked frame decodes, or the description may be wrong.
-  AnimatedGifControl control;
-  if (!control.LoadPictureData(*data, FramePictures::Describe) || control.FramesLeftOut() > 0) return std::nullopt;
-  const bool still = control.GraphicBlocks() == 1;
-  const int expectedImages = still ? 1 : control.TableSize();
-  // A still is shown twice, so one pass has two frames to record.
-  const int frames = still ? 2 : expectedImages;
-  const FrameTimes times = FrameTimesOf(control, frames);
-
+  if (!data) return Failed("it cannot be read");
   const std::string folder = TempFolderOf(options.workFolder);
   if (!IsDirectory(folder)) CreateFolderPath(folder);
 
-  StreamingOutcome outcome;
-  outcome.frames = frames;
-  outcome.totalSteps = times.totalSteps;
-  std::optional<EncoderPool> pool;
-  std::optional<FrameFileWriter> inlineWriter;
-  if (options.encoderThreads > 1)
-    pool.emplace(options, options.encoderThreads);
-  else
-    inlineWriter.emplace(options);
+  // First with the table the walk describes, which holds for every intact
+  // file; damage shows once the decode ends.
+  AnimatedGifControl described;
+  described.LoadPictureData(*data, FramePictures::Describe);
+  Pass pass = RecordPass(*data, gifPath, described, options);
+  AnimatedGifControl checked;
+  const AnimatedGifControl* table = &described;
 
-  int decoded = 0;
-  long long counter = 0;
-  const auto record = [&](const PixelImage& frame, int index) {
-    const std::string path = TempFramePath(options.workFolder, gifPath, counter);
-    if (pool) {
-      pool->Submit(frame, path);
-    } else if (!inlineWriter->Write(frame, path)) {
-      ++outcome.failures;
+  if (pass.tooLong) {
+    // Certain only when the table the recorder would use gives the frames
+    // seen so far as much time; otherwise record without the early stop.
+    LoadCheckedTable(checked, *data, pass.frames + 1);
+    long long checkedMs = 0;
+    for (int i = 0; i <= pass.frames; ++i) checkedMs += DisplayMsAt(checked, i);
+    if (checkedMs / kStepMs > options.maxSteps) return TooLong(options.maxSteps);
+    StreamingOptions unlimited = options;
+    unlimited.maxSteps = 0;
+    ResetTempFolder(options.workFolder);
+    const StreamingOutcome outcome = RecordStreaming(gifPath, unlimited);
+    return outcome.ok && outcome.totalSteps > options.maxSteps ? TooLong(options.maxSteps) : outcome;
+  }
+  if (auto failure = PassFailure(pass, options.maxSteps)) return *failure;
+
+  if (!DescribedTableHolds(described, pass.imagesDecoded)) {
+    // Damaged or partly unusable: the recorder builds the table by decoding
+    // every frame on its own. Where that gives other times, record again.
+    LoadCheckedTable(checked, *data, pass.frames);
+    table = &checked;
+    if (!SameDisplayTimes(described, checked, pass.frames)) {
+      ResetTempFolder(options.workFolder);
+      pass = RecordPass(*data, gifPath, checked, options);
+      if (auto failure = PassFailure(pass, options.maxSteps)) return *failure;
     }
-    counter += StepsOf(times.displayMs[static_cast<std::size_t>(index)]);
-  };
-  const GifDecoder::FrameSink sink = [&](const PixelImage& frame, int /*delay: from the frame table*/) {
-    if (decoded >= expectedImages) return false;
-    if (decoded == 0) {
-      outcome.width = frame.Width();
-      outcome.height = frame.Height();
-    }
-    record(frame, decoded);
-    if (still) record(frame, 1);
-    ++decoded;
-    return true;
-  };
-  const bool complete = GifDecoder(GifCodec::kMaxDecodedBytes).DecodeEach(*data, sink);
-  if (pool) outcome.failures += pool->Finish();
-  if (!complete || decoded != expectedImages) return std::nullopt;
+  }
+
+  StreamingOutcome outcome;
+  outcome.ok = true;
+  outcome.frames = pass.frames;
+  outcome.totalSteps = FrameTimesOf(*table, pass.frames).totalSteps;
+  outcome.failures = pass.failures.failures;
+  outcome.scaleFailures = pass.failures.scaleFailures;
+  outcome.width = pass.width;
+  outcome.height = pass.height;
+  outcome.encoderThreads = pass.threads;
   return outcome;
 }
 

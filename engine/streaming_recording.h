@@ -1,14 +1,15 @@
 #pragma once
 // Records one pass of a GIF straight from its decoder: each frame is encoded
-// as it is composited and then dropped, so memory stays at a few frames and
-// no page of a whole-animation frame set is ever touched. The numbered files
-// are exactly those a frame recorder pass leaves (same frames, same numbers,
-// same JPEG bytes). Where that cannot be promised without holding the frames
-// (damaged data, frames the walk alone cannot vouch for) it declines and the
-// caller takes the frame recorder's road.
+// as it is composited and then dropped, so memory stays at a few frames
+// whatever the length of the animation. The numbered files are exactly those
+// a frame recorder pass leaves (same frames, same numbers, same JPEG bytes),
+// damaged files included: the frames before the damage, with the display
+// times the frame recorder gives them.
 
-#include <optional>
+#include <cstdint>
 #include <string>
+
+#include "imaging/codecs/gif_codec.h"
 
 namespace reelmill {
 
@@ -18,18 +19,29 @@ struct StreamingOptions {
   int outputWidth = 0;  // declared size; 0 x 0: the GIF's own
   int outputHeight = 0;
   int encoderThreads = 1;  // 1: encode on the decoding thread
+  // A pass of more steps than this is refused as soon as that is certain,
+  // before the rest is decoded (0: no limit).
+  long long maxSteps = 0;
+  // The decoder's canvases and the encoders' buffers together stay within
+  // this many bytes: large frames get fewer encoder threads.
+  std::uint64_t memoryBudget = GifCodec::kMaxDecodedBytes;
 };
 
 struct StreamingOutcome {
-  int frames = 0;      // frames of one pass (a still counts twice)
-  int totalSteps = 0;  // steps of one pass
-  int failures = 0;    // frames that could not be written
-  int width = 0;       // the frames' own size
+  bool ok = false;
+  std::string error;     // why the pass could not be recorded
+  bool tooLong = false;  // refused for maxSteps
+  int frames = 0;        // frames of one pass (a still counts twice)
+  long long totalSteps = 0;
+  int failures = 0;       // frames that could not be written
+  int scaleFailures = 0;  // of those, the ones that could not be scaled
+  int width = 0;          // the frames' own size
   int height = 0;
+  int encoderThreads = 0;  // threads that encoded; 1: the decoding thread
 };
 
-// The outcome, or nullopt when the fast road does not apply; the temporary
-// folder may then hold files and must be emptied before another pass.
-std::optional<StreamingOutcome> RecordStreaming(const std::string& gifPath, const StreamingOptions& options);
+// Records the pass into the temporary frame folder, which may hold files
+// afterwards even when the pass fails; the caller empties it.
+StreamingOutcome RecordStreaming(const std::string& gifPath, const StreamingOptions& options);
 
 }  // namespace reelmill

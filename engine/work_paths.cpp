@@ -1,5 +1,6 @@
 #include "engine/work_paths.h"
 
+#include <algorithm>
 #include <cctype>
 #include <filesystem>
 
@@ -12,6 +13,32 @@ std::string TempFolderOf(const std::string& workFolder) { return workFolder + "v
 
 std::string TempFramePath(const std::string& workFolder, const std::string& gifPath, long long step) {
   return TempFolderOf(workFolder) + FileNameOf(gifPath) + ZeroPadded(step, 5) + ".jpg";
+}
+
+std::vector<long long> RecordedSteps(const std::string& workFolder, const std::string& gifPath, long long totalSteps) {
+  namespace fs = std::filesystem;
+  const std::string prefix = FileNameOf(gifPath);
+  const std::string suffix = ".jpg";
+  constexpr std::size_t kMaxDigits = 18;  // well inside a long long
+  std::vector<long long> steps;
+  std::error_code error;
+  for (fs::directory_iterator it(TempFolderOf(workFolder), error), end; !error && it != end; it.increment(error)) {
+    const std::string name = it->path().filename().string();
+    if (name.size() <= prefix.size() + suffix.size() || name.compare(0, prefix.size(), prefix) != 0 ||
+        name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) {
+      continue;
+    }
+    const std::string digits = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+    if (digits.size() > kMaxDigits ||
+        !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+      continue;
+    }
+    const long long step = std::stoll(digits);
+    // Exactly the name the step is written under (no other padding).
+    if (step < totalSteps && ZeroPadded(step, 5) == digits) steps.push_back(step);
+  }
+  std::sort(steps.begin(), steps.end());
+  return steps;
 }
 
 std::string OutputPathFor(const std::string& folder, const std::string& gifPath, std::string_view outputKind) {

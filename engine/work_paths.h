@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace reelmill {
 
@@ -11,6 +12,10 @@ namespace reelmill {
 std::string TempFolderOf(const std::string& workFolder);
 // <temp folder><gif file name><step, 5 digits at least>.jpg
 std::string TempFramePath(const std::string& workFolder, const std::string& gifPath, long long step);
+// The steps 0 to totalSteps - 1 that have a temporary frame file of
+// `gifPath`, in increasing order. The folder is listed once, so the cost
+// follows the files there, not the steps of the pass.
+std::vector<long long> RecordedSteps(const std::string& workFolder, const std::string& gifPath, long long totalSteps);
 // <folder><gif file name> with its last three characters replaced by
 // "avi" (Video(AVI)) or "swf" (Flash(SWF)).
 std::string OutputPathFor(const std::string& folder, const std::string& gifPath, std::string_view outputKind);

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <ostream>
 #include <sstream>
 #include <thread>
@@ -19,8 +20,10 @@
 #include "engine/conversion.h"
 #include "engine/sequence_export.h"
 #include "engine/work_paths.h"
+#include "imaging/file_io.h"
 #include "imaging/paths.h"
 #include "tools/progress_bar.h"
+#include "writers/swf/swf_movie.h"
 
 namespace reelmill {
 
@@ -36,15 +39,21 @@ struct Task {
   bool ok = false;
 };
 
-// Why a file cannot be read, or empty text when it can.
+// Why a file cannot be read, or empty text when it can. Named pipes and
+// devices are refused without being opened, so nothing waits on them.
 std::string UnreadableReason(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::string("cannot open it: ") + std::strerror(errno);
   struct stat st {};
-  const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  if (::stat(path.c_str(), &st) != 0) return std::string("cannot open it: ") + std::strerror(errno);
+  if (!S_ISREG(st.st_mode)) return "not a regular file";
+  const int fd = OpenRegularForReading(path);
+  if (fd < 0) return std::string("cannot open it: ") + std::strerror(errno);
   ::close(fd);
-  return regular ? std::string() : "not a regular file";
+  return {};
 }
+
+// The window's size boxes go from 1 to 5000 as well.
+constexpr int kMinSide = 1;
+constexpr int kMaxSide = 5000;
 
 bool IsVideoKind(const std::string& to) { return to == "avi" || to == "swf"; }
 
@@ -52,7 +61,15 @@ bool ParseSize(const std::string& text, int& width, int& height) {
   char x = 0, extra = 0;
   std::istringstream in(text);
   if (!(in >> width >> x >> height) || (x != 'x' && x != 'X') || (in >> extra)) return false;
-  return width > 0 && height > 0 && width <= 65535 && height <= 65535;
+  return width >= kMinSide && height >= kMinSide && width <= kMaxSide && height <= kMaxSide;
+}
+
+// Device and inode: one file, whatever names lead to it.
+using FileIdentity = std::pair<dev_t, ino_t>;
+std::optional<FileIdentity> IdentityOf(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return FileIdentity{st.st_dev, st.st_ino};
 }
 
 std::string Normalised(const std::string& path) {
@@ -111,11 +128,12 @@ void AddConvertOptions(CLI::App& app, ConvertOptions& options) {
       ->check(CLI::IsMember({"avi", "swf", "bmp", "tga", "jpg", "gif", "png", "tiff"}))
       ->default_val("avi");
   app.add_option("-o,--output", options.outputFolder, "Output folder (created when missing)")->default_val(".");
-  app.add_option("--fps", options.fps, "Frames per second of AVI and SWF output")->default_val(10);
+  app.add_option("--fps", options.fps, "Frames per second of AVI and SWF output (at most 255 for swf)")
+      ->default_val(10);
   app.add_option("--quality", options.quality, "JPEG quality of the recorded frames")
       ->check(CLI::Range(1, 100))
       ->default_val(100);
-  app.add_option("--size", options.size, "Declared frame size WxH (default: the GIF's own)");
+  app.add_option("--size", options.size, "Frame size WxH, each side 1 to 5000; frames are scaled to it (default: the GIF's own)");
   app.add_option("--jobs", options.jobs, "Files converted at once (default: one per core)")
       ->check(CLI::NonNegativeNumber);
   app.add_flag("--quiet", options.quiet, "No progress bar and no summary");
@@ -129,8 +147,14 @@ int RunConvert(const ConvertOptions& options, std::ostream& err) {
   }
   int width = 0, height = 0;
   if (!options.size.empty() && !ParseSize(options.size, width, height)) {
-    err << "reelmill-convert: --size " << options.size << " is not WIDTHxHEIGHT, for example 320x240\n"
+    err << "reelmill-convert: --size " << options.size << " is not WIDTHxHEIGHT with sides of " << kMinSide
+        << " to " << kMaxSide << ", for example 320x240\n"
         << "Run with --help for more information.\n";
+    return 2;
+  }
+  if (options.to == "swf" && options.fps > SwfMovie::kMaxFrameRate) {
+    err << "reelmill-convert: --fps: a SWF movie plays at most " << SwfMovie::kMaxFrameRate
+        << " frames per second\nRun with --help for more information.\n";
     return 2;
   }
 
@@ -151,6 +175,7 @@ int RunConvert(const ConvertOptions& options, std::ostream& err) {
   settings.height = height;
 
   // Two inputs that would write the same output: the later one is refused.
+  // An output that is another input of the batch would destroy that input.
   std::vector<Task> tasks(options.inputs.size());
   std::map<std::string, std::string> claimed;
   for (std::size_t i = 0; i < tasks.size(); ++i) {
@@ -160,6 +185,17 @@ int RunConvert(const ConvertOptions& options, std::ostream& err) {
                                       : SequenceFolderOf(outputFolder, extension) + FileNameOf(task.input));
     const auto [it, fresh] = claimed.emplace(task.outputKey, task.input);
     if (!fresh) task.refusal = "refused: its output " + task.outputKey + " would overwrite that of " + it->second;
+  }
+  if (video) {
+    std::map<FileIdentity, std::string> inputs;
+    for (const Task& task : tasks)
+      if (const auto id = IdentityOf(task.input)) inputs.emplace(*id, task.input);
+    for (Task& task : tasks) {
+      const auto output = IdentityOf(task.outputKey);
+      const auto found = output ? inputs.find(*output) : inputs.end();
+      if (task.refusal.empty() && found != inputs.end() && IdentityOf(task.input) != output)
+        task.refusal = "refused: its output " + task.outputKey + " is the input " + found->second;
+    }
   }
 
   const bool terminal = ::isatty(STDERR_FILENO) == 1;

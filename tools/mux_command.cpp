@@ -12,13 +12,14 @@
 #include "imaging/paths.h"
 #include "tools/exit_status.h"
 #include "writers/avi/avi_writer.h"
+#include "writers/swf/swf_movie.h"
 #include "writers/swf/swf_movie_composition.h"
 
 namespace reelmill {
 namespace {
 
 constexpr char kProgram[] = "reelmill-convert";
-constexpr int kMaxSwfFps = 255;  // the movie header keeps whole frames per second in one byte
+constexpr int kMaxSwfFps = SwfMovie::kMaxFrameRate;
 constexpr std::uint64_t kMaxFrameHeaderScan = 64ull << 20;
 
 class NullStream : public std::ostream {

@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "imaging/codecs/gif_block_walker.h"
+#include "imaging/codecs/gif_codec.h"
+#include "imaging/codecs/gif_decoder.h"
 #include "imaging/codec_registry.h"
 #include "imaging/file_io.h"
 #include "imaging/image_list.h"
@@ -53,6 +55,13 @@ bool StandAloneShapeDecodes(const AssembledGifFrame& frame, int screenWidth, int
   return width > 0 && height > 0 && withinLimit(width, height) && withinLimit(frame.width, frame.height);
 }
 
+// Whether a stand-alone frame decodes, as DecodeFirst would decode it, with
+// nothing kept but the decoder's own canvas.
+bool DecodesAlone(std::span<const std::uint8_t> image) {
+  return !image.empty() &&
+         GifDecoder(GifCodec::kMaxDecodedBytes).DecodeEach(image, [](const PixelImage&, int) { return true; });
+}
+
 }  // namespace
 
 bool AnimatedGifControl::LoadPictureFile(const std::string& path, FramePictures pictures) {
@@ -61,7 +70,8 @@ bool AnimatedGifControl::LoadPictureFile(const std::string& path, FramePictures 
   return data && LoadPictureData(*data, pictures);
 }
 
-bool AnimatedGifControl::LoadPictureData(std::span<const std::uint8_t> data, FramePictures pictures) {
+bool AnimatedGifControl::LoadPictureData(std::span<const std::uint8_t> data, FramePictures pictures,
+                                         int maxEntries) {
   Unload();
   GifBlockWalker walker(data);
   if (data.size() < 3 || data[0] != 'G' || data[1] != 'I' || data[2] != 'F') return LoadStill(data);
@@ -73,18 +83,26 @@ bool AnimatedGifControl::LoadPictureData(std::span<const std::uint8_t> data, Fra
   graphicBlocks_ = walker.CountGraphicBlocks();
   if (graphicBlocks_ == 0) return false;
   if (graphicBlocks_ == 1) {
-    if (pictures == FramePictures::Describe) return true;
+    if (pictures != FramePictures::Decode) return true;
     stillPicture_ = DecodeFirst(ImageFormat::Gif, data);
     return stillPicture_ != nullptr;
   }
 
   walker.Rewind();
-  while (auto assembled = walker.AssembleFrame()) {
+  while (static_cast<int>(frames_.size()) < maxEntries) {
+    auto assembled = walker.AssembleFrame();
+    if (!assembled) break;
     // A frame that does not decode on its own is left out of the table.
     std::unique_ptr<PixelImage> picture;
-    const bool usable = pictures == FramePictures::Decode
-                            ? (picture = DecodeFirst(ImageFormat::Gif, assembled->image)) != nullptr
-                            : StandAloneShapeDecodes(*assembled, width_, height_);
+    bool usable = false;
+    switch (pictures) {
+      case FramePictures::Decode:
+        picture = DecodeFirst(ImageFormat::Gif, assembled->image);
+        usable = picture != nullptr;
+        break;
+      case FramePictures::Describe: usable = StandAloneShapeDecodes(*assembled, width_, height_); break;
+      case FramePictures::Check: usable = DecodesAlone(assembled->image); break;
+    }
     if (!usable) {
       ++framesLeftOut_;
       continue;

@@ -7,6 +7,7 @@
 // thread, painting) does not exist here.
 
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <span>
 #include <string>
@@ -34,14 +35,19 @@ enum class FramePictures {
   // oversized screen) are left out as Decode leaves them out, but damaged
   // pixel data goes unnoticed. Pictures stay null; a still is not decoded.
   Describe,
+  // The table Decode gives, every frame decoded on its own to see that it
+  // decodes, but no picture kept: memory stays at one frame.
+  Check,
 };
 
 class AnimatedGifControl {
  public:
   // Loads a file; true when a frame table or a still picture is ready.
   bool LoadPictureFile(const std::string& path, FramePictures pictures = FramePictures::Decode);
-  // Parses a block of data (copied where kept).
-  bool LoadPictureData(std::span<const std::uint8_t> data, FramePictures pictures = FramePictures::Decode);
+  // Parses a block of data (copied where kept). The table stops after
+  // `maxEntries` entries (frames left out before that are still counted).
+  bool LoadPictureData(std::span<const std::uint8_t> data, FramePictures pictures = FramePictures::Decode,
+                       int maxEntries = std::numeric_limits<int>::max());
   void Unload();
 
   // Graphic blocks the walk found in the last GIF loaded.

@@ -102,6 +102,12 @@ bool DrawImage(GifReader& reader, const GifImageHeader& image, const GifComposit
 
 }  // namespace
 
+std::uint64_t GifDecoder::WorkingBytes(int width, int height) {
+  if (width <= 0 || height <= 0) return 0;
+  const auto rows = static_cast<std::uint64_t>(height);
+  return PixelImage::StrideFor(width, 8) * rows + 2 * PixelImage::StrideFor(width, 32) * rows;
+}
+
 bool GifDecoder::Decode(std::span<const std::uint8_t> data, Result& result) const {
   result = Result{};
   // Working canvases and kept frames share one budget.

@@ -47,6 +47,11 @@ class GifDecoder final {
   // a refusal then do not count.
   bool DecodeEach(std::span<const std::uint8_t> data, const FrameSink& sink) const;
 
+  // Bytes of the canvases a decode of a screen of this size works on (the
+  // first image's picture and, for an animation, two composited canvases);
+  // DecodeEach holds no more than this.
+  static std::uint64_t WorkingBytes(int width, int height);
+
   // Bytes of working canvases and kept frames, counted against the limit.
   class FrameBudget;
 

@@ -105,6 +105,14 @@ JpegEncoder::~JpegEncoder() {
   tjFree(buffer_);
 }
 
+std::uint64_t JpegEncoder::WorkingBytes(int width, int height, int bitCount) {
+  if (width <= 0 || height <= 0) return 0;
+  const unsigned long buffer = tjBufSize(width, height, TJSAMP_420);
+  const std::uint64_t copy =
+      bitCount == 24 || bitCount == 32 ? 0 : std::uint64_t{3} * static_cast<std::uint64_t>(width) * height;
+  return (buffer == static_cast<unsigned long>(-1) ? std::uint64_t{1} << 40 : buffer) + copy;
+}
+
 std::span<const std::uint8_t> JpegEncoder::Encode(const PixelImage& image, int quality) {
   if (image.IsEmpty()) return {};
   if (!handle_) handle_ = tjInitCompress();

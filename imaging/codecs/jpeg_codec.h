@@ -33,6 +33,10 @@ class JpegEncoder {
   // valid until the next call; empty on failure or for an empty image.
   std::span<const std::uint8_t> Encode(const PixelImage& image, int quality);
 
+  // Bytes an encoder holds to encode a frame of this shape: the output buffer
+  // and, for depths other than 24 and 32 bits, the BGR copy.
+  static std::uint64_t WorkingBytes(int width, int height, int bitCount);
+
  private:
   void* handle_ = nullptr;
   unsigned char* buffer_ = nullptr;

@@ -203,6 +203,10 @@ std::vector<std::pair<std::string, std::vector<std::uint8_t>>> PassCorpus() {
   secondBad.SolidFrame(1, 60).Control(30).Raw({0x2C, 0, 0, 0, 0, 4, 0, 4, 0, 0, 12, 2, 0xFF, 0xFF, 0});
   secondBad.SolidFrame(3, 40);
   corpus.emplace_back("secondbad.gif", secondBad.Bytes());
+  GifBuilder lastBad(6, 6);  // long files fail the same way: the frames before the damage stay
+  for (int i = 0; i < 12; ++i) lastBad.SolidFrame(static_cast<std::uint8_t>(i % 8), 10 + 5 * i);
+  lastBad.Control(30).Raw({0x2C, 0, 0, 0, 0, 4, 0, 4, 0, 0, 12, 2, 0xFF, 0xFF, 0});
+  corpus.emplace_back("lastbad.gif", lastBad.Bytes());
   GifBuilder text(5, 5);
   text.SolidFrame(1, 10).Control(50).Raw({0x21, 0x01, 12, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}).SolidFrame(2, 20);
   corpus.emplace_back("text.gif", text.Bytes());
@@ -234,6 +238,117 @@ TEST(GifConverter, StreamingAndTheFrameRecorderWriteTheSameFiles) {
       }
     }
   }
+}
+
+}  // namespace
+}  // namespace reelmill
+
+#include "engine/sequence_export.h"
+#include "imaging/codec_registry.h"
+#include "imaging/image_list.h"
+#include "imaging/image_properties.h"
+
+namespace reelmill {
+namespace {
+
+// The grey level at the centre of an AVI frame's JPEG.
+int GreyOf(const std::vector<std::uint8_t>& jpeg) {
+  ImageList images;
+  std::unique_ptr<ImageProperties> properties;
+  auto codec = CodecRegistry::Instance().CreateCodec(ImageFormat::Jpeg);
+  if (!codec || !codec->LoadMemory(jpeg, images, properties) || images.Empty()) return -1;
+  const PixelImage& image = images.At(0);
+  return image.PixelAddress(image.Width() / 2, image.Height() / 2)[1];
+}
+
+// Frames of 655.35 s (6553 steps each) in grey levels 0, 10, 20, ...
+std::vector<std::uint8_t> LongFramesGif(int frames) {
+  std::vector<testing::GifColour> greys;
+  for (int i = 0; i < 32; ++i) greys.push_back({std::uint8_t(i * 8), std::uint8_t(i * 8), std::uint8_t(i * 8)});
+  GifBuilder builder(16, 16, greys);
+  for (int i = 0; i < frames; ++i) builder.SolidFrame(static_cast<std::uint8_t>(i), 65535);
+  return builder.Bytes();
+}
+
+TEST(GifConverter, FramesPastStep99999StayInOrderAndSwfRefusesSuchPasses) {
+  // 17 frames: the last one starts at step 104848, a sixth digit.
+  for (const RecordingRoad road : {RecordingRoad::Streaming, RecordingRoad::FrameRecorder}) {
+    Job avi(kOutputAvi), swf(kOutputSwf);
+    const std::string gif = avi.in / "slow.gif";
+    testing::WriteAll(gif, LongFramesGif(17));
+    GifConverter aviConverter(avi.settings, avi.work.Path());
+    aviConverter.SetRoad(road);
+    const auto a = aviConverter.Convert(gif);
+    ASSERT_TRUE(a.ok) << a.error;
+    const auto movie = testing::ReadAvi(testing::ReadAll(a.outputPath));
+    ASSERT_EQ(movie.frames.size(), 17u);
+    for (int i = 0; i < 17; ++i) EXPECT_NEAR(GreyOf(movie.frames[i]), i * 8, 2) << "frame " << i;
+
+    GifConverter swfConverter(swf.settings, swf.work.Path());
+    swfConverter.SetRoad(road);
+    const auto s = swfConverter.Convert(gif);
+    EXPECT_FALSE(s.ok);
+    EXPECT_NE(s.error.find("at most 32767 frames"), std::string::npos) << s.error;
+    EXPECT_FALSE(fs::exists(s.outputPath));
+    EXPECT_TRUE(swf.TempFolderEmpty());
+  }
+}
+
+TEST(GifConverter, SettingsNoOutputCanHoldAreRefusedBeforeAnyWork) {
+  struct Case {
+    std::string_view kind;
+    int fps, width, height;
+    const char* reason;
+  };
+  for (const Case& c : {Case{kOutputSwf, 256, 0, 0, "at most 255 frames per second"},
+                        Case{kOutputSwf, 300, 0, 0, "at most 255 frames per second"},
+                        Case{kOutputAvi, 10, 20000, 20000, "larger than a frame may be"}}) {
+    Job job(c.kind, c.fps);
+    job.settings.width = c.width;
+    job.settings.height = c.height;
+    const auto outcome = job.Convert(WriteGif(job.in / "s.gif", {10, 10}));
+    EXPECT_FALSE(outcome.ok);
+    EXPECT_NE(outcome.error.find(c.reason), std::string::npos) << outcome.error;
+    EXPECT_FALSE(fs::exists(outcome.outputPath));
+  }
+  Job fits(kOutputSwf, 255);
+  EXPECT_TRUE(fits.Convert(WriteGif(fits.in / "s.gif", {10, 10})).ok);
+}
+
+TEST(GifConverter, NoConversionOrExportWritesOverItsOwnInput) {
+  Job job(kOutputAvi);
+  job.settings.outputFolder = job.in.Path();
+  const auto gifBytes = GifBuilder(8, 8).SolidFrame(1, 10).SolidFrame(2, 10).Bytes();
+  // A GIF named like its own output, by its name and through a hard link.
+  const std::string named = job.in / "movie.avi";
+  testing::WriteAll(named, gifBytes);
+  fs::create_directory(job.in / "links");
+  testing::WriteAll(job.in / "links/clip.gif", gifBytes);
+  fs::create_hard_link(job.in / "links/clip.gif", job.in / "clip.avi");
+  // A GIF in the temporary frame folder, which every pass empties, and a
+  // link that leads there.
+  fs::create_directories(TempFolderOf(job.work.Path()));
+  const std::string inTemp = TempFolderOf(job.work.Path()) + "t.gif";
+  testing::WriteAll(inTemp, gifBytes);
+  fs::create_symlink(inTemp, job.in / "link.gif");
+  for (const std::string& input : {named, job.in / "links/clip.gif", inTemp, job.in / "link.gif"}) {
+    const auto outcome = job.Convert(input);
+    EXPECT_FALSE(outcome.ok) << input;
+    EXPECT_FALSE(outcome.error.empty()) << input;
+  }
+  for (const std::string& kept : {named, job.in / "clip.avi", inTemp})
+    EXPECT_EQ(testing::ReadAll(kept), gifBytes) << kept;
+
+  // A sequence file that is the source itself is skipped; the rest is written.
+  const std::string source = job.out / "varnle_reelmill/bmp/x.gif00000.bmp";
+  fs::create_directories(fs::path(source).parent_path());
+  testing::WriteAll(source, gifBytes);
+  fs::create_symlink(source, job.out / "x.gif");
+  SequenceExport exporter(job.out / "x.gif", "bmp", job.out.Path());
+  ASSERT_TRUE(exporter.Open());
+  EXPECT_FALSE(exporter.WriteNext());
+  EXPECT_TRUE(exporter.WriteNext());
+  EXPECT_EQ(testing::ReadAll(source), gifBytes);
 }
 
 }  // namespace

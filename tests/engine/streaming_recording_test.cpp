@@ -6,6 +6,8 @@
 #include <set>
 
 #include "engine/work_paths.h"
+#include "imaging/codecs/gif_decoder.h"
+#include "imaging/codecs/jpeg_codec.h"
 #include "tests/support/gif_builder.h"
 #include "tests/support/test_support.h"
 
@@ -21,6 +23,11 @@ std::set<std::string> TempFiles(const std::string& workFolder) {
   return names;
 }
 
+// An image whose pixel data cannot be decoded (a code past the table).
+void BadImage(GifBuilder& builder, int delay) {
+  builder.Control(delay).Raw({0x2C, 0, 0, 0, 0, 4, 0, 4, 0, 0, 12, 2, 0xFF, 0xFF, 0});
+}
+
 TEST(RecordStreaming, NumbersFramesByTheirStepsLikeAFrameRecorderPass) {
   for (int threads : {1, 2, 4}) {
     testing::TempDir dir;
@@ -30,50 +37,117 @@ TEST(RecordStreaming, NumbersFramesByTheirStepsLikeAFrameRecorderPass) {
     options.workFolder = dir.Path();
     options.encoderThreads = threads;
     const auto outcome = RecordStreaming(dir / "a.gif", options);
-    ASSERT_TRUE(outcome);
-    EXPECT_EQ(outcome->frames, 4);
-    EXPECT_EQ(outcome->totalSteps, (100 + 300 + 100 + 150) / 100);
-    EXPECT_EQ(outcome->failures, 0);
-    EXPECT_EQ(outcome->width, 9);
-    EXPECT_EQ(outcome->height, 7);
+    ASSERT_TRUE(outcome.ok) << outcome.error;
+    EXPECT_EQ(outcome.frames, 4);
+    EXPECT_EQ(outcome.totalSteps, (100 + 300 + 100 + 150) / 100);
+    EXPECT_EQ(outcome.failures, 0);
+    EXPECT_EQ(outcome.width, 9);
+    EXPECT_EQ(outcome.height, 7);
     EXPECT_EQ(TempFiles(dir.Path()),
               (std::set<std::string>{"a.gif00000.jpg", "a.gif00001.jpg", "a.gif00004.jpg", "a.gif00005.jpg"}));
   }
 }
 
-TEST(RecordStreaming, AFileCutInsideAnImageKeepsTheFramesBeforeIt) {
-  // The walk and the decode both end at the cut, so they agree on two frames.
-  testing::TempDir dir;
+TEST(RecordStreaming, DamageKeepsTheFramesBeforeItWithTheRecordersTimes) {
+  struct Case {
+    const char* name;
+    std::vector<std::uint8_t> bytes;
+    int frames;
+    long long totalSteps;
+  };
+  std::vector<Case> cases;
   const auto whole = GifBuilder(8, 8).SolidFrame(1, 10).SolidFrame(2, 20).SolidFrame(3, 30).Bytes();
-  testing::WriteAll(dir / "cut.gif", std::vector<std::uint8_t>(whole.begin(), whole.end() - 25));
-  const auto outcome = RecordStreaming(dir / "cut.gif", StreamingOptions{dir.Path()});
-  ASSERT_TRUE(outcome);
-  EXPECT_EQ(outcome->frames, 2);
-  EXPECT_EQ(outcome->totalSteps, 3);
+  cases.push_back({"cut.gif", {whole.begin(), whole.end() - 25}, 2, 3});
+  GifBuilder last(4, 4);
+  for (int i = 0; i < 30; ++i) last.SolidFrame(static_cast<std::uint8_t>(1 + i % 7), 20);
+  BadImage(last, 20);
+  cases.push_back({"lastbad.gif", last.Bytes(), 30, 60});
+  // Only the first image decodes: a still, shown for the first two delays
+  // of the frames that decode on their own (60 and 40 hundredths).
+  GifBuilder second(4, 4);
+  second.SolidFrame(1, 60);
+  BadImage(second, 30);
+  second.SolidFrame(3, 40);
+  cases.push_back({"secondbad.gif", second.Bytes(), 2, 10});
+  GifBuilder text(4, 4);  // a plain text block is not a frame of its own
+  text.SolidFrame(1, 10).Raw({0x21, 0x01, 12, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}).SolidFrame(2, 20);
+  cases.push_back({"text.gif", text.Bytes(), 2, 3});
+  for (const Case& c : cases) {
+    testing::TempDir dir;
+    testing::WriteAll(dir / c.name, c.bytes);
+    const auto outcome = RecordStreaming(dir / c.name, StreamingOptions{dir.Path()});
+    ASSERT_TRUE(outcome.ok) << c.name << ": " << outcome.error;
+    EXPECT_EQ(outcome.frames, c.frames) << c.name;
+    EXPECT_EQ(outcome.totalSteps, c.totalSteps) << c.name;
+    EXPECT_EQ(TempFiles(dir.Path()).size(), static_cast<std::size_t>(c.frames)) << c.name;
+  }
 }
 
 TEST(RecordStreaming, AStillIsRecordedTwice) {
   testing::TempDir dir;
   testing::WriteAll(dir / "s.gif", GifBuilder(3, 3).SolidFrame(2, 90).Bytes());
   const auto outcome = RecordStreaming(dir / "s.gif", StreamingOptions{dir.Path()});
-  ASSERT_TRUE(outcome);
-  EXPECT_EQ(outcome->frames, 2);
-  EXPECT_EQ(outcome->totalSteps, 2);
+  ASSERT_TRUE(outcome.ok);
+  EXPECT_EQ(outcome.frames, 2);
+  EXPECT_EQ(outcome.totalSteps, 2);
   EXPECT_EQ(testing::ReadAll(TempFramePath(dir.Path(), dir / "s.gif", 0)),
             testing::ReadAll(TempFramePath(dir.Path(), dir / "s.gif", 1)));
 }
 
-TEST(RecordStreaming, DeclinesWhatOnlyDecodingEveryFrameCanSettle) {
+TEST(RecordStreaming, FilesWithoutFramesFail) {
   testing::TempDir dir;
-  GifBuilder bad(4, 4);
-  bad.SolidFrame(1, 10).Control(30).Raw({0x2C, 0, 0, 0, 0, 4, 0, 4, 0, 0, 12, 2, 0xFF, 0xFF, 0}).SolidFrame(3, 40);
-  testing::WriteAll(dir / "bad.gif", bad.Bytes());
-  GifBuilder text(4, 4);
-  text.SolidFrame(1, 10).Raw({0x21, 0x01, 12, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}).SolidFrame(2, 20);
-  testing::WriteAll(dir / "text.gif", text.Bytes());
   testing::WriteAll(dir / "none.gif", {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, 0x3B});
-  for (const char* name : {"bad.gif", "text.gif", "none.gif", "missing.gif"})
-    EXPECT_FALSE(RecordStreaming(dir / name, StreamingOptions{dir.Path()})) << name;
+  testing::WriteAll(dir / "png.gif", {0x89, 'P', 'N', 'G', 13, 10, 26, 10});
+  for (const char* name : {"none.gif", "png.gif", "missing.gif"}) {
+    const auto outcome = RecordStreaming(dir / name, StreamingOptions{dir.Path()});
+    EXPECT_FALSE(outcome.ok) << name;
+    EXPECT_FALSE(outcome.error.empty()) << name;
+  }
+}
+
+TEST(RecordStreaming, ALongPassIsRefusedOnceItsLengthIsCertain) {
+  testing::TempDir dir;
+  GifBuilder slow(2, 2);  // 655.35 s a frame: 6553 steps
+  for (int i = 0; i < 50; ++i) slow.SolidFrame(static_cast<std::uint8_t>(i % 8), 65535);
+  testing::WriteAll(dir / "slow.gif", slow.Bytes());
+  StreamingOptions options{dir.Path()};
+  options.maxSteps = 10000;
+  const auto refused = RecordStreaming(dir / "slow.gif", options);
+  EXPECT_FALSE(refused.ok);
+  EXPECT_TRUE(refused.tooLong);
+  EXPECT_EQ(TempFiles(dir.Path()).size(), 1u);  // stopped at the second frame
+
+  // Forty frames of 50 ms number forty files but last 20 steps.
+  GifBuilder fast(2, 2);
+  for (int i = 0; i < 40; ++i) fast.SolidFrame(static_cast<std::uint8_t>(i % 8), 5);
+  testing::WriteAll(dir / "fast.gif", fast.Bytes());
+  options.maxSteps = 20;
+  const auto kept = RecordStreaming(dir / "fast.gif", options);
+  ASSERT_TRUE(kept.ok) << kept.error;
+  EXPECT_EQ(kept.totalSteps, 20);
+}
+
+TEST(RecordStreaming, EncoderThreadsFitTheMemoryBudget) {
+  testing::TempDir dir;
+  testing::WriteAll(dir / "m.gif", GifBuilder(64, 48).SolidFrame(1).SolidFrame(2).SolidFrame(3).Bytes());
+  const std::uint64_t decoder = GifDecoder::WorkingBytes(64, 48);
+  const std::uint64_t encoder = JpegEncoder::WorkingBytes(64, 48, 32);
+  const std::uint64_t canvas = 64 * 48 * 4;
+  struct Case {
+    std::uint64_t budget;
+    int threads;  // 0: refused
+  };
+  for (const Case c : {Case{decoder + encoder - 1, 0}, Case{decoder + encoder, 1},
+                       Case{decoder + 3 * (encoder + 2 * canvas), 3}, Case{std::uint64_t{1} << 31, 8}}) {
+    StreamingOptions options{dir.Path()};
+    options.encoderThreads = 8;
+    options.memoryBudget = c.budget;
+    const auto outcome = RecordStreaming(dir / "m.gif", options);
+    EXPECT_EQ(outcome.ok, c.threads > 0) << c.budget << ": " << outcome.error;
+    if (outcome.ok) {
+      EXPECT_EQ(outcome.encoderThreads, c.threads) << c.budget;
+    }
+  }
 }
 
 TEST(RecordStreaming, CountsFramesThatCannotBeWritten) {
@@ -84,8 +158,8 @@ TEST(RecordStreaming, CountsFramesThatCannotBeWritten) {
     StreamingOptions options{dir / "file/"};  // the temporary folder cannot exist under a file
     options.encoderThreads = threads;
     const auto outcome = RecordStreaming(dir / "w.gif", options);
-    ASSERT_TRUE(outcome);
-    EXPECT_EQ(outcome->failures, 2);
+    ASSERT_TRUE(outcome.ok);
+    EXPECT_EQ(outcome.failures, 2);
   }
 }
 

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cmath>
 #include <filesystem>
 
@@ -193,6 +195,24 @@ TEST(ConvertCommand, ASecondInputWithTheSameOutputNameIsRefused) {
   EXPECT_EQ(ws.OutputEntries(), 1u);
 }
 
+TEST(ConvertCommand, InputsAreNeverOverwrittenAndPipesNeverWaitedOn) {
+  const Workspace ws;
+  const Bytes gif = BlockGif(2, 16, 16, 10);
+  const std::string named = ws.Write("b.avi", gif);  // a GIF named like an output
+  const std::string other = ws.Write("b.gif", gif);  // whose output would be b.avi
+  const std::string pipe = ws.in / "pipe.gif";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  const std::string fine = ws.Write("fine.gif", gif);
+  const RunResult run = ws.Run("--to avi -o " + Quoted(ws.in.Path()) + " " + Quoted(named) + " " + Quoted(other) +
+                               " " + Quoted(pipe) + " " + Quoted(fine));
+  EXPECT_EQ(run.status, 1);
+  for (const std::string& refused : {named, other, pipe})
+    EXPECT_NE(run.err.find(refused + ": "), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find(pipe + ": not a regular file"), std::string::npos) << run.err;
+  EXPECT_EQ(testing::ReadAll(named), gif);
+  EXPECT_TRUE(fs::exists(ws.in / "fine.avi"));
+}
+
 TEST(ConvertCommand, SequencesLandWhereTheWindowsImageSequencePutsThem) {
   const Workspace ws;
   const std::string gif = ws.Write("seq.gif", BlockGif(3, 16, 16, 500));
@@ -210,7 +230,9 @@ TEST(ConvertCommand, UsageErrorsExitWithTwoAndAHint) {
   const Workspace ws;
   const std::string gif = ws.Write("u.gif", BlockGif(2, 16, 16, 10));
   for (const std::string& arguments : {std::string(), "--to webm " + Quoted(gif), "--size 0x5 " + Quoted(gif),
-                                       "--size big " + Quoted(gif), "--quality 0 " + Quoted(gif),
+                                       "--size big " + Quoted(gif), "--size 5001x10 " + Quoted(gif),
+                                       "--size 20000x20000 " + Quoted(gif), "--to swf --fps 256 " + Quoted(gif),
+                                       "--quality 0 " + Quoted(gif),
                                        "--jobs -1 " + Quoted(gif), "--bogus " + Quoted(gif)}) {
     const RunResult run = ws.Run("-o " + Quoted(ws.out.Path()) + " " + arguments);
     EXPECT_EQ(run.status, 2) << arguments;

@@ -22,6 +22,8 @@ class AtomicFileWriter;
 class SwfMovie final {
  public:
   static constexpr std::uint8_t kVersion = 3;
+  // The header keeps whole frames per second in one byte.
+  static constexpr int kMaxFrameRate = 255;
 
   SwfMovie();
   ~SwfMovie();
