@@ -8,20 +8,6 @@
 
 namespace reelmill {
 
-// Counts the bytes of the canvases and kept frames made so far against the limit.
-class GifDecoder::FrameBudget {
- public:
-  explicit FrameBudget(std::uint64_t limit) : left_(limit) {}
-  bool Take(std::uint64_t bytes) {
-    if (bytes > left_) return false;
-    left_ -= bytes;
-    return true;
-  }
-
- private:
-  std::uint64_t left_;
-};
-
 namespace {
 
 using FrameBudget = GifDecoder::FrameBudget;
@@ -111,82 +97,140 @@ std::uint64_t GifDecoder::WorkingBytes(int width, int height) {
 bool GifDecoder::Decode(std::span<const std::uint8_t> data, Result& result) const {
   result = Result{};
   // Working canvases and kept frames share one budget.
-  FrameBudget budget(maxDecodedBytes_);
+  GifFrameCursor cursor(data, maxDecodedBytes_);
   Result kept;
-  const bool ok = DecodeFrames(data, budget, [&](const PixelImage& frame, int delay) {
-    if (!budget.Take(frame.BufferSize())) return false;
-    auto copy = std::make_unique<PixelImage>(frame);
+  int delay = 0;
+  while (const PixelImage* frame = cursor.Next(&delay)) {
+    if (!cursor.Budget().Take(frame->BufferSize())) return false;
+    auto copy = std::make_unique<PixelImage>(*frame);
     if (copy->IsEmpty()) return false;
     kept.frames.push_back(std::move(copy));
     kept.delaysCentiseconds.push_back(delay);
-    return true;
-  });
-  if (ok) result = std::move(kept);
-  return ok;
+  }
+  if (cursor.Refused()) return false;
+  result = std::move(kept);
+  return true;
 }
 
 bool GifDecoder::DecodeEach(std::span<const std::uint8_t> data, const FrameSink& sink) const {
-  FrameBudget budget(maxDecodedBytes_);
-  return DecodeFrames(data, budget, sink);
+  GifFrameCursor cursor(data, maxDecodedBytes_);
+  int delay = 0;
+  while (const PixelImage* frame = cursor.Next(&delay))
+    if (!sink(*frame, delay)) return false;
+  return !cursor.Refused();
 }
 
-bool GifDecoder::DecodeFrames(std::span<const std::uint8_t> data, FrameBudget& budget, const FrameSink& sink) const {
-  GifReader reader(data);
-  if (!reader.Open()) return false;
+struct GifFrameCursor::State {
+  explicit State(std::span<const std::uint8_t> data) : reader(data) {}
+  GifReader reader;
   GifImageHeader first;
-  if (!reader.NextImage(first)) return false;
-  const GifScreen& screen = reader.Screen();
-  const int width = std::max(screen.width, first.rect.Right());
-  const int height = std::max(screen.height, first.rect.Bottom());
-  if (width <= 0 || height <= 0 || !WithinPixelLimit(width, height) ||
-      !WithinPixelLimit(first.rect.width, first.rect.height)) {
-    return false;
-  }
-
-  auto indexed = NewImage(width, height, 8, budget);
-  if (!indexed || !DecodeFirstImage(reader, first, screen, *indexed)) return false;
   GifImageHeader current;
-  if (!reader.NextImage(current)) return sink(*indexed, first.delayCentiseconds);
+  GifCompositor compositor;
+  GifColorTable table;
+  std::unique_ptr<PixelImage> indexed;     // the first image as one 8-bit picture
+  std::unique_ptr<PixelImage> firstFrame;  // the first image composited
+  std::unique_ptr<PixelImage> canvas;
+  std::vector<std::uint8_t> row;
+};
+
+GifFrameCursor::GifFrameCursor(std::span<const std::uint8_t> data, std::uint64_t maxDecodedBytes)
+    : budget_(maxDecodedBytes), state_(std::make_unique<State>(data)) {}
+
+GifFrameCursor::~GifFrameCursor() = default;
+
+const PixelImage* GifFrameCursor::Deliver(const PixelImage* frame, int delay, int* delayOut) {
+  if (delayOut) *delayOut = delay;
+  ++delivered_;
+  return frame;
+}
+
+const PixelImage* GifFrameCursor::Refuse() {
+  phase_ = Phase::Refused;
+  state_.reset();
+  return nullptr;
+}
+
+const PixelImage* GifFrameCursor::Next(int* delay) {
+  switch (phase_) {
+    case Phase::Start: return Begin(delay);
+    case Phase::CanvasDue:
+      // Frame 0 went out; its pictures are no longer needed.
+      state_->firstFrame.reset();
+      state_->indexed.reset();
+      phase_ = Phase::Animating;
+      return Deliver(state_->canvas.get(), state_->current.delayCentiseconds, delay);
+    case Phase::Animating:
+      if (!state_->reader.NextImage(state_->current)) return Finish();
+      return DrawCurrent(delay);
+    case Phase::Done:
+    case Phase::Refused: break;
+  }
+  return nullptr;
+}
+
+const PixelImage* GifFrameCursor::Finish() {
+  phase_ = Phase::Done;
+  state_.reset();
+  return nullptr;
+}
+
+const PixelImage* GifFrameCursor::Begin(int* delay) {
+  State& s = *state_;
+  if (!s.reader.Open() || !s.reader.NextImage(s.first)) return Refuse();
+  const GifScreen& screen = s.reader.Screen();
+  const int width = std::max(screen.width, s.first.rect.Right());
+  const int height = std::max(screen.height, s.first.rect.Bottom());
+  if (width <= 0 || height <= 0 || !WithinPixelLimit(width, height) ||
+      !WithinPixelLimit(s.first.rect.width, s.first.rect.height)) {
+    return Refuse();
+  }
+  s.indexed = NewImage(width, height, 8, budget_);
+  if (!s.indexed || !DecodeFirstImage(s.reader, s.first, screen, *s.indexed)) return Refuse();
+  if (!s.reader.NextImage(s.current)) return Still(delay);
 
   // An animation: the first frame goes onto a transparent canvas, and every
   // later frame starts from the one before after its disposal.
-  GifCompositor compositor;
-  GifColorTable table = MakeColorTable(ColorsFor(first, screen));
-  auto firstFrame = NewImage(width, height, 32, budget);
-  auto canvas = NewImage(width, height, 32, budget);
-  if (!firstFrame || !canvas) return false;
-  {
-    const BgraCanvas view = CanvasOf(*firstFrame);
-    compositor.BeginFrame(view, LayoutOf(first), table);
-    for (int y = 0; y < first.rect.height; ++y) {
-      compositor.DrawRow(view, y, indexed->Row(first.rect.top + y) + first.rect.left);
-    }
+  s.table = MakeColorTable(ColorsFor(s.first, screen));
+  s.firstFrame = NewImage(width, height, 32, budget_);
+  s.canvas = NewImage(width, height, 32, budget_);
+  if (!s.firstFrame || !s.canvas) return Refuse();
+  const BgraCanvas view = CanvasOf(*s.firstFrame);
+  s.compositor.BeginFrame(view, LayoutOf(s.first), s.table);
+  for (int y = 0; y < s.first.rect.height; ++y) {
+    s.compositor.DrawRow(view, y, s.indexed->Row(s.first.rect.top + y) + s.first.rect.left);
   }
-  std::memcpy(canvas->Bits(), firstFrame->Bits(), canvas->BufferSize());
+  std::memcpy(s.canvas->Bits(), s.firstFrame->Bits(), s.canvas->BufferSize());
+  phase_ = Phase::Animating;
+  return DrawCurrent(delay);
+}
 
-  std::vector<std::uint8_t> row;
-  int delivered = 0;
-  for (;;) {
-    if (!WithinPixelLimit(current.rect.width, current.rect.height)) return false;
-    const BgraCanvas view = CanvasOf(*canvas);
-    compositor.Dispose(view);
-    table = MakeColorTable(ColorsFor(current, screen));
-    compositor.BeginFrame(view, LayoutOf(current), table);
-    if (!DrawImage(reader, current, compositor, view, row)) break;  // damaged: dropped with the rest
-    if (delivered == 0) {
-      // The second image decoded, so the file is an animation after all.
-      if (!sink(*firstFrame, first.delayCentiseconds)) return false;
-      firstFrame.reset();
-      indexed.reset();
-      ++delivered;
-    }
-    if (!sink(*canvas, current.delayCentiseconds)) return false;
-    ++delivered;
-    if (!reader.NextImage(current)) break;
+// Only the first image survived: the file shows one picture.
+const PixelImage* GifFrameCursor::Still(int* delay) {
+  still_ = std::move(state_->indexed);
+  const int firstDelay = state_->first.delayCentiseconds;
+  Finish();
+  return Deliver(still_.get(), firstDelay, delay);
+}
+
+const PixelImage* GifFrameCursor::DrawCurrent(int* delay) {
+  State& s = *state_;
+  // An image larger than the pixel limit, or one whose data is damaged, ends
+  // the animation; the frames before it stay.
+  bool drawn = WithinPixelLimit(s.current.rect.width, s.current.rect.height);
+  if (drawn) {
+    const BgraCanvas view = CanvasOf(*s.canvas);
+    s.compositor.Dispose(view);
+    s.table = MakeColorTable(ColorsFor(s.current, s.reader.Screen()));
+    s.compositor.BeginFrame(view, LayoutOf(s.current), s.table);
+    drawn = DrawImage(s.reader, s.current, s.compositor, view, s.row);
   }
-  // Only the first image survived: the file shows one picture.
-  if (delivered == 0) return sink(*indexed, first.delayCentiseconds);
-  return true;
+  if (!drawn) return delivered_ == 0 ? Still(delay) : Finish();
+  if (delivered_ == 0) {
+    // The second image decoded, so the file is an animation after all.
+    phase_ = Phase::CanvasDue;
+    return Deliver(s.firstFrame.get(), s.first.delayCentiseconds, delay);
+  }
+  return Deliver(s.canvas.get(), s.current.delayCentiseconds, delay);
 }
 
 }  // namespace reelmill

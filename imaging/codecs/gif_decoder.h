@@ -31,8 +31,9 @@ class GifDecoder final {
   // pixels around the image set to its transparent index, else to the
   // background index. Several images: each frame composited as 32-bit BGRA.
   // Damage after one or more complete images keeps those images (the damaged
-  // one is dropped). Refused (false, `result` empty): not a GIF, no complete
-  // image, a screen or image of more than PixelImage::kMaxPixels pixels, or
+  // one is dropped), and so does a later image of more than
+  // PixelImage::kMaxPixels pixels. Refused (false, `result` empty): not a
+  // GIF, no complete image, a screen or first image above the pixel limit, or
   // frames needing more than the memory limit together.
   bool Decode(std::span<const std::uint8_t> data, Result& result) const;
 
@@ -43,8 +44,7 @@ class GifDecoder final {
   // The same frames as Decode without keeping them, so memory stays at a few
   // frames whatever the length of the animation. Frame 0 is delivered once
   // the second image has decoded (or proved absent or damaged). False when
-  // Decode would refuse the file or the sink stopped; frames delivered before
-  // a refusal then do not count.
+  // Decode would refuse the file (before any frame) or the sink stopped.
   bool DecodeEach(std::span<const std::uint8_t> data, const FrameSink& sink) const;
 
   // Bytes of the canvases a decode of a screen of this size works on (the
@@ -53,12 +53,61 @@ class GifDecoder final {
   static std::uint64_t WorkingBytes(int width, int height);
 
   // Bytes of working canvases and kept frames, counted against the limit.
-  class FrameBudget;
+  class FrameBudget {
+   public:
+    explicit FrameBudget(std::uint64_t limit) : left_(limit) {}
+    bool Take(std::uint64_t bytes) {
+      if (bytes > left_) return false;
+      left_ -= bytes;
+      return true;
+    }
+
+   private:
+    std::uint64_t left_;
+  };
 
  private:
-  bool DecodeFrames(std::span<const std::uint8_t> data, FrameBudget& budget, const FrameSink& sink) const;
-
   std::uint64_t maxDecodedBytes_;
+};
+
+// Hands out the frames DecodeEach delivers one at a time, each decoded when
+// it is asked for: for callers that pace the decode themselves (a progress
+// dialog, a pipeline). Once a frame has come out the file is no longer
+// refused; damage or an image above the pixel limit ends the frames there.
+class GifFrameCursor {
+ public:
+  // `data` must outlive the cursor.
+  GifFrameCursor(std::span<const std::uint8_t> data, std::uint64_t maxDecodedBytes);
+  ~GifFrameCursor();
+  GifFrameCursor(const GifFrameCursor&) = delete;
+  GifFrameCursor& operator=(const GifFrameCursor&) = delete;
+
+  // The next frame, valid until the next call, with its delay in hundredths
+  // of a second (0 without a graphic control); null after the last one.
+  const PixelImage* Next(int* delayCentiseconds = nullptr);
+  // True when the file is refused as Decode refuses it (no frame came out).
+  bool Refused() const { return phase_ == Phase::Refused; }
+  bool Finished() const { return phase_ == Phase::Done || phase_ == Phase::Refused; }
+  int Delivered() const { return delivered_; }
+  // The canvases' budget, which the caller may charge for kept copies.
+  GifDecoder::FrameBudget& Budget() { return budget_; }
+
+ private:
+  enum class Phase { Start, Animating, CanvasDue, Done, Refused };
+  struct State;
+
+  const PixelImage* Begin(int* delay);
+  const PixelImage* DrawCurrent(int* delay);
+  const PixelImage* Still(int* delay);
+  const PixelImage* Deliver(const PixelImage* frame, int delay, int* delayOut);
+  const PixelImage* Finish();
+  const PixelImage* Refuse();
+
+  GifDecoder::FrameBudget budget_;
+  std::unique_ptr<State> state_;
+  std::unique_ptr<PixelImage> still_;
+  Phase phase_ = Phase::Start;
+  int delivered_ = 0;
 };
 
 }  // namespace reelmill

@@ -177,11 +177,11 @@ TEST(GifRefusal, NotAGifNoImageAndSizesAboveTheLimits) {
   ExpectRefused({'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, 0x21, 0xFE, 2, 'h', 'i', 0, ';'});
   // A screen of 16384 x 16385 is one row above 2^28 pixels.
   ExpectRefused(EncodeGif({16384, 16385, kFour, 0, {Image({0, 0, 1, 1}, {0})}}));
-  // A later image claiming 65535 x 65535 pixels refuses the file.
+  // The first image claiming 65535 x 65535 pixels refuses the file.
   std::vector<std::uint8_t> bytes = EncodeGif({2, 2, kFour, 0, {Image({0, 0, 2, 2}, {0}), Image({0, 0, 1, 1}, {1})}});
-  const std::size_t second = ImageOffset(bytes, 1);
-  for (int i = 5; i <= 8; ++i) bytes[second + i] = 0xFF;
-  ExpectRefused(bytes);
+  std::vector<std::uint8_t> firstTooLarge = bytes;
+  for (int i = 5; i <= 8; ++i) firstTooLarge[ImageOffset(bytes, 0) + i] = 0xFF;
+  ExpectRefused(firstTooLarge);
 }
 
 TEST(GifRefusal, FramesBeyondTheMemoryLimit) {
@@ -218,6 +218,13 @@ TEST(GifDamage, CompleteFramesBeforeTheDamageAreKept) {
   std::vector<std::uint8_t> badRecord = bytes;
   badRecord[ImageOffset(bytes, 2) - 8] = 0x99;  // the third graphic control's introducer
   EXPECT_EQ(Load(badRecord).frames.Count(), 2u);
+  // A later image claiming 65535 x 65535 pixels ends the animation like damage.
+  std::vector<std::uint8_t> tooLarge = bytes;
+  for (int i = 5; i <= 8; ++i) tooLarge[ImageOffset(bytes, 2) + i] = 0xFF;
+  loaded = Load(tooLarge);
+  ASSERT_TRUE(loaded.ok);
+  EXPECT_EQ(loaded.frames.Count(), 2u);
+  EXPECT_EQ(loaded.Pixels(1), whole.Pixels(1));
 }
 
 TEST(GifDamage, AShortGraphicControlIsIgnored) {
@@ -290,6 +297,19 @@ TEST(GifStreaming, StopsWhenTheSinkSaysSoAndRefusesWhatDecodeRefuses) {
   EXPECT_EQ(stopped.frames.size(), 2u);
   EXPECT_FALSE(Stream({'G', 'I', 'F', '8', '9', 'a'}).ok);
   EXPECT_TRUE(Stream({'G', 'I', 'F', '8', '9', 'a'}).frames.empty());
+
+  // The cursor behind both: frames on demand, then nothing, however often asked.
+  const std::vector<std::uint8_t> bytes = EncodeGif(gif);
+  GifFrameCursor cursor(bytes, GifCodec::kMaxDecodedBytes);
+  while (cursor.Next()) {
+  }
+  EXPECT_EQ(cursor.Delivered(), 3);
+  EXPECT_TRUE(cursor.Finished() && !cursor.Refused());
+  EXPECT_EQ(cursor.Next(), nullptr);
+  const std::vector<std::uint8_t> notGif = {'G', 'I', 'F', '8', '9', 'a'};
+  GifFrameCursor refused(notGif, GifCodec::kMaxDecodedBytes);
+  EXPECT_EQ(refused.Next(), nullptr);
+  EXPECT_TRUE(refused.Refused());
 }
 
 }  // namespace
