@@ -1,19 +1,65 @@
 #include "engine/sequence_export.h"
 
+#include <algorithm>
+#include <optional>
+
+#include "engine/frame_pool.h"
 #include "engine/input_guard.h"
+#include "engine/recorded_frame.h"
 #include "engine/work_paths.h"
+#include "imaging/codecs/animated_gif_control.h"
+#include "imaging/codecs/gif_codec.h"
+#include "imaging/codecs/gif_decoder.h"
+#include "imaging/file_io.h"
 #include "imaging/image_properties.h"
 #include "imaging/paths.h"
 
 namespace reelmill {
 
-SequenceExport::SequenceExport(std::string sourcePath, std::string extension, std::string outputFolder)
-    : sourcePath_(std::move(sourcePath)), extension_(std::move(extension)), outputFolder_(std::move(outputFolder)) {}
+namespace {
+
+// The frames the decoder will give, as far as the block walk can tell.
+int AnnouncedFrames(std::span<const std::uint8_t> data) {
+  AnimatedGifControl control;
+  control.LoadPictureData(data, FramePictures::Describe);
+  return control.GraphicBlocks() <= 1 ? 1 : std::max(control.TableSize(), 1);
+}
+
+// Threads that may encode frames of this shape within the decoder's budget,
+// next to its canvases: a thread holds two frame copies and about as much
+// again while it encodes.
+int ThreadsWithinBudget(const PixelImage& frame, int wanted) {
+  const std::uint64_t decoder = GifDecoder::WorkingBytes(frame.Width(), frame.Height());
+  const std::uint64_t perThread = (FramePool::kBuffersPerThread + 2) * PixelImage::StrideFor(frame.Width(), 32) *
+                                  static_cast<std::uint64_t>(frame.Height());
+  std::uint64_t threads = static_cast<std::uint64_t>(std::max(wanted, 1));
+  while (threads > 1 && decoder + threads * perThread > GifCodec::kMaxDecodedBytes) --threads;
+  return static_cast<int>(threads);
+}
+
+}  // namespace
+
+SequenceExport::SequenceExport(std::string sourcePath, std::string extension, std::string outputFolder,
+                               SequenceOptions options)
+    : sourcePath_(std::move(sourcePath)),
+      extension_(std::move(extension)),
+      outputFolder_(std::move(outputFolder)),
+      options_(options) {}
+
+SequenceExport::~SequenceExport() = default;
 
 bool SequenceExport::Open() {
-  frames_.Clear();
-  position_ = failures_ = 0;
-  return frames_.Load(sourcePath_) && frames_.Count() > 0;
+  cursor_.reset();
+  next_ = nullptr;
+  frameCount_ = position_ = failures_ = 0;
+  auto data = ReadFileBytes(sourcePath_);
+  if (!data) return false;
+  data_ = std::move(*data);
+  cursor_ = std::make_unique<GifFrameCursor>(data_, GifCodec::kMaxDecodedBytes);
+  next_ = cursor_->Next();
+  if (!next_) return false;
+  frameCount_ = cursor_->Finished() ? 1 : AnnouncedFrames(data_);
+  return true;
 }
 
 std::string SequenceExport::SequenceFolder() const { return SequenceFolderOf(outputFolder_, extension_); }
@@ -22,18 +68,54 @@ std::string SequenceExport::FramePath(int frame) const {
   return SequenceFramePath(outputFolder_, sourcePath_, extension_, frame);
 }
 
+bool SequenceExport::SaveFrame(const PixelImage& frame, const std::string& path) const {
+  // However it is named, the source is never written over.
+  if (SameFile(path, sourcePath_)) return false;
+  ImageProperties properties;
+  properties.Set(QualityKey, std::to_string(options_.quality));
+  if (!NeedsScaling(frame, options_.width, options_.height)) return frame.Save(path, properties);
+  const auto scaled = ScaledForRecording(frame, options_.width, options_.height);
+  return scaled && scaled->Save(path, properties);
+}
+
+void SequenceExport::Advance() {
+  ++position_;
+  next_ = cursor_->Next();
+  // The decoder has the last word on how many frames there are.
+  if (!next_) frameCount_ = position_;
+  frameCount_ = std::max(frameCount_, position_ + (next_ ? 1 : 0));
+}
+
 bool SequenceExport::WriteNext() {
   if (Done()) return false;
-  const int frame = position_++;
   const std::string folder = SequenceFolder();
   if (!IsDirectory(folder)) CreateFolderPath(folder);
-  ImageProperties properties;
-  properties.Set(QualityKey, "-1");  // the encoder's own default quality
-  // However it is named, the source is never written over.
-  const std::string path = FramePath(frame);
-  const bool saved = !SameFile(path, sourcePath_) && frames_.Frame(frame)->Save(path, properties);
+  const bool saved = SaveFrame(*next_, FramePath(position_));
   if (!saved) ++failures_;
+  Advance();
   return saved;
+}
+
+void SequenceExport::WriteAll(int threads, const std::atomic<bool>* cancel) {
+  if (Done()) return;
+  const auto cancelled = [cancel] { return cancel && cancel->load(); };
+  threads = ThreadsWithinBudget(*next_, threads);
+  if (threads <= 1) {
+    while (!Done() && !cancelled()) WriteNext();
+    return;
+  }
+  const std::string folder = SequenceFolder();
+  if (!IsDirectory(folder)) CreateFolderPath(folder);
+  FramePool pool(threads, [this] {
+    return [this](const PixelImage& frame, const std::string& path) {
+      return SaveFrame(frame, path) ? FrameWriteResult::Written : FrameWriteResult::NotWritten;
+    };
+  });
+  while (!Done() && !cancelled()) {
+    pool.Submit(*next_, FramePath(position_));
+    Advance();
+  }
+  failures_ += pool.Finish().failures;
 }
 
 std::string SequenceExport::ProgressText() const {

@@ -1,30 +1,56 @@
 #pragma once
 // Writes every frame of a GIF once as a numbered still image:
-// <folder>varnle_reelmill/<ext>/<gif name><5 digits>.<ext>. One frame per
-// WriteNext, so a window can show progress between frames.
+// <folder>varnle_reelmill/<ext>/<gif name><5 digits>.<ext>. Frames are
+// decoded one at a time as they are written, so memory stays at a few frames
+// whatever the length of the animation. One frame per WriteNext, so a window
+// can show progress between frames; WriteAll writes the rest on several
+// threads.
 
+#include <atomic>
+#include <cstdint>
+#include <memory>
 #include <string>
-
-#include "imaging/image_list.h"
+#include <vector>
 
 namespace reelmill {
+
+class GifFrameCursor;
+class PixelImage;
+
+// What the command line may ask beyond the window's export.
+struct SequenceOptions {
+  int quality = -1;  // JPEG quality; -1: the encoder's own default, as the window saves
+  int width = 0;     // frames scaled to width x height; 0 x 0: their own size
+  int height = 0;
+};
 
 class SequenceExport {
  public:
   // `extension` is lower case and picks the format ("bmp", "tga", "jpg",
-  // "gif", "png" or "tiff"); `outputFolder` ends in '/'.
-  SequenceExport(std::string sourcePath, std::string extension, std::string outputFolder);
+  // "gif", "png" or "tiff"); `outputFolder` ends in '/'. The source is read
+  // as a GIF by its content, whatever its name.
+  SequenceExport(std::string sourcePath, std::string extension, std::string outputFolder,
+                 SequenceOptions options = {});
+  ~SequenceExport();
+  SequenceExport(const SequenceExport&) = delete;
+  SequenceExport& operator=(const SequenceExport&) = delete;
 
-  // Decodes the source; false when it yields no frames.
+  // Reads the source and decodes its first frame; false when it yields no
+  // frames.
   bool Open();
-  int FrameCount() const { return static_cast<int>(frames_.Count()); }
+  // The frames to write: at first as the file's block structure announces
+  // them, then, once the decoder has reached the end, the frames it gave.
+  int FrameCount() const { return frameCount_; }
   // Index of the next frame to write; equals FrameCount() when done.
   int Position() const { return position_; }
-  bool Done() const { return position_ >= FrameCount(); }
+  bool Done() const { return next_ == nullptr; }
   // Writes the next frame (creating the sequence folder when missing) and
   // moves on; false when that frame could not be written, or when its file
   // is the source itself.
   bool WriteNext();
+  // Writes the frames left, encoding on up to `threads` threads (fewer when
+  // frames are large), and stops early once `cancel` is set.
+  void WriteAll(int threads, const std::atomic<bool>* cancel = nullptr);
   // "<written>/<count>", as the progress label shows it.
   std::string ProgressText() const;
   int Failures() const { return failures_; }
@@ -32,10 +58,17 @@ class SequenceExport {
   std::string FramePath(int frame) const;
 
  private:
+  bool SaveFrame(const PixelImage& frame, const std::string& path) const;
+  void Advance();
+
   std::string sourcePath_;
   std::string extension_;
   std::string outputFolder_;
-  FrameSet frames_;
+  SequenceOptions options_;
+  std::vector<std::uint8_t> data_;
+  std::unique_ptr<GifFrameCursor> cursor_;
+  const PixelImage* next_ = nullptr;  // decoded, not yet written
+  int frameCount_ = 0;
   int position_ = 0;
   int failures_ = 0;
 };

@@ -1,13 +1,10 @@
 #include "engine/streaming_recording.h"
 
 #include <algorithm>
-#include <condition_variable>
-#include <deque>
-#include <mutex>
+#include <memory>
 #include <optional>
-#include <thread>
-#include <vector>
 
+#include "engine/frame_pool.h"
 #include "engine/frame_timing.h"
 #include "engine/recorded_frame.h"
 #include "engine/work_paths.h"
@@ -23,127 +20,27 @@ namespace {
 
 constexpr const char* kNoFrames = "not a GIF this program can read, or it holds no frames";
 
-enum class WriteResult { Written, NotScaled, NotWritten };
-
-struct FailureCount {
-  int failures = 0;
-  int scaleFailures = 0;
-  void Add(WriteResult result) {
-    if (result == WriteResult::Written) return;
-    ++failures;
-    if (result == WriteResult::NotScaled) ++scaleFailures;
-  }
-};
-
 // Encodes a frame as its recorded JPEG file. One per thread: the encoder
 // keeps its compressor and buffer between frames.
 class FrameFileWriter {
  public:
   explicit FrameFileWriter(const StreamingOptions& options) : options_(options) {}
-  WriteResult Write(const PixelImage& frame, const std::string& path) {
+  FrameWriteResult Write(const PixelImage& frame, const std::string& path) {
     const int quality = JpegQualityFrom(RecordingProperties(options_.jpegQuality));
     std::span<const std::uint8_t> jpeg;
     if (NeedsScaling(frame, options_.outputWidth, options_.outputHeight)) {
       const auto scaled = ScaledForRecording(frame, options_.outputWidth, options_.outputHeight);
-      if (!scaled) return WriteResult::NotScaled;
+      if (!scaled) return FrameWriteResult::NotScaled;
       jpeg = encoder_.Encode(*scaled, quality);
     } else {
       jpeg = encoder_.Encode(frame, quality);
     }
-    return !jpeg.empty() && WriteFileBytes(path, jpeg) ? WriteResult::Written : WriteResult::NotWritten;
+    return !jpeg.empty() && WriteFileBytes(path, jpeg) ? FrameWriteResult::Written : FrameWriteResult::NotWritten;
   }
 
  private:
   const StreamingOptions& options_;
   JpegEncoder encoder_;
-};
-
-// Encoder threads fed with copies of the decoder's canvas. Buffers go round
-// a small free list (two per thread), so the same few pages are reused for
-// every frame.
-class EncoderPool {
- public:
-  static constexpr int kBuffersPerThread = 2;
-
-  EncoderPool(const StreamingOptions& options, int threads)
-      : capacity_(static_cast<std::size_t>(threads) * kBuffersPerThread) {
-    for (int i = 0; i < threads; ++i) workers_.emplace_back([this, &options] { Work(options); });
-  }
-  ~EncoderPool() { Finish(); }
-
-  void Submit(const PixelImage& frame, std::string path) {
-    std::unique_lock lock(mutex_);
-    spaceFree_.wait(lock, [&] { return !free_.empty() || created_ < capacity_; });
-    PixelImage buffer;
-    if (!free_.empty()) {
-      buffer = std::move(free_.back());
-      free_.pop_back();
-    } else {
-      ++created_;
-    }
-    lock.unlock();
-    CopyInto(buffer, frame);
-    lock.lock();
-    queue_.push_back({std::move(buffer), std::move(path)});
-    workAvailable_.notify_one();
-  }
-
-  // Waits for every frame submitted; returns the frames that failed.
-  FailureCount Finish() {
-    {
-      std::lock_guard lock(mutex_);
-      closing_ = true;
-    }
-    workAvailable_.notify_all();
-    for (auto& worker : workers_) worker.join();
-    workers_.clear();
-    return failures_;
-  }
-
- private:
-  struct Job {
-    PixelImage frame;
-    std::string path;
-  };
-
-  static void CopyInto(PixelImage& buffer, const PixelImage& frame) {
-    const bool sameShape = !buffer.IsEmpty() && buffer.Width() == frame.Width() &&
-                           buffer.Height() == frame.Height() && buffer.BitCount() == frame.BitCount();
-    if (!sameShape) {
-      buffer = frame;
-      return;
-    }
-    std::copy_n(frame.Bits(), frame.BufferSize(), buffer.Bits());
-    if (!frame.Palette().empty()) std::ranges::copy(frame.Palette(), buffer.Palette().begin());
-  }
-
-  void Work(const StreamingOptions& options) {
-    FrameFileWriter writer(options);
-    std::unique_lock lock(mutex_);
-    for (;;) {
-      workAvailable_.wait(lock, [&] { return !queue_.empty() || closing_; });
-      if (queue_.empty()) return;
-      Job job = std::move(queue_.front());
-      queue_.pop_front();
-      lock.unlock();
-      const WriteResult result = writer.Write(job.frame, job.path);
-      lock.lock();
-      failures_.Add(result);
-      free_.push_back(std::move(job.frame));
-      spaceFree_.notify_one();
-    }
-  }
-
-  const std::size_t capacity_;
-  std::mutex mutex_;
-  std::condition_variable workAvailable_;
-  std::condition_variable spaceFree_;
-  std::deque<Job> queue_;
-  std::vector<PixelImage> free_;
-  std::vector<std::thread> workers_;
-  std::size_t created_ = 0;
-  FailureCount failures_;
-  bool closing_ = false;
 };
 
 // How many threads may encode frames shaped like `first` within the memory
@@ -168,7 +65,7 @@ int EncoderThreadsWithinBudget(const PixelImage& first, const StreamingOptions& 
   const std::uint64_t budget = options.memoryBudget;
   if (decoderBytes + encodeBytes > budget) return 0;
   // A pool thread also owns the canvas copies that wait for it.
-  const std::uint64_t perThread = encodeBytes + EncoderPool::kBuffersPerThread * first.BufferSize();
+  const std::uint64_t perThread = encodeBytes + FramePool::kBuffersPerThread * first.BufferSize();
   std::uint64_t threads = static_cast<std::uint64_t>(std::max(1, options.encoderThreads));
   while (threads > 1 && decoderBytes + threads * perThread > budget) --threads;
   return static_cast<int>(threads);
@@ -181,7 +78,7 @@ struct Pass {
   int imagesDecoded = 0;  // a still counts once
   int frames = 0;         // frames recorded; a still twice
   long long elapsedMs = 0;
-  FailureCount failures;
+  FrameFailures failures;
   int width = 0;
   int height = 0;
   int threads = 0;
@@ -192,7 +89,7 @@ struct Pass {
 Pass RecordPass(std::span<const std::uint8_t> data, const std::string& gifPath, const AnimatedGifControl& table,
                 const StreamingOptions& options) {
   Pass pass;
-  std::optional<EncoderPool> pool;
+  std::optional<FramePool> pool;
   std::optional<FrameFileWriter> inlineWriter;
   long long counter = 0;
   const auto record = [&](const PixelImage& frame, int index) {
@@ -222,7 +119,11 @@ Pass RecordPass(std::span<const std::uint8_t> data, const std::string& gifPath, 
         return false;
       }
       if (pass.threads > 1)
-        pool.emplace(options, pass.threads);
+        pool.emplace(pass.threads, [&options] {
+          return [writer = std::make_shared<FrameFileWriter>(options)](const PixelImage& f, const std::string& p) {
+            return writer->Write(f, p);
+          };
+        });
       else
         inlineWriter.emplace(options);
     }
@@ -233,11 +134,7 @@ Pass RecordPass(std::span<const std::uint8_t> data, const std::string& gifPath, 
     return record(frame, pass.imagesDecoded - 1);
   };
   pass.decoded = GifDecoder(options.memoryBudget).DecodeEach(data, sink);
-  if (pool) {
-    const FailureCount pooled = pool->Finish();
-    pass.failures.failures += pooled.failures;
-    pass.failures.scaleFailures += pooled.scaleFailures;
-  }
+  if (pool) pass.failures.Add(pool->Finish());
   return pass;
 }
 
