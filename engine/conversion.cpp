@@ -6,6 +6,7 @@
 #include "engine/frame_recorder.h"
 #include "engine/input_guard.h"
 #include "engine/playback_clock.h"
+#include "engine/real_timing.h"
 #include "engine/recorded_frame.h"
 #include "engine/streaming_recording.h"
 #include "engine/work_paths.h"
@@ -73,8 +74,15 @@ std::string RecordingFailureReason(int failures, int scaleFailures, int frames, 
 ConversionOutcome WriteOutput(const std::string& tempBase, const std::string& outputFolder,
                               const std::string& gifPath, const ConversionSettings& settings, long long totalSteps,
                               std::ostream& log, std::ostream& err) {
+  return WriteOutputTo(OutputPathFor(outputFolder, gifPath, settings.outputKind), tempBase, gifPath, settings,
+                       totalSteps, log, err);
+}
+
+ConversionOutcome WriteOutputTo(const std::string& outputPath, const std::string& tempBase,
+                                const std::string& gifPath, const ConversionSettings& settings, long long totalSteps,
+                                std::ostream& log, std::ostream& err) {
   ConversionOutcome outcome;
-  outcome.outputPath = OutputPathFor(outputFolder, gifPath, settings.outputKind);
+  outcome.outputPath = outputPath;
   const int fps = EffectiveFrameRate(settings.frameRate);
   if (settings.outputKind != kOutputAvi && settings.outputKind != kOutputSwf) {
     outcome.error = "unknown output kind \"" + settings.outputKind + "\"";
@@ -98,6 +106,7 @@ ConversionOutcome WriteOutput(const std::string& tempBase, const std::string& ou
     writer.SetFrameSize(settings.width, settings.height);
     const int result = writer.Write();
     outcome.ok = result == AviWriter::kOk;
+    outcome.frames = static_cast<long long>(recorded.size());
     if (!outcome.ok) outcome.error = AviFailure(result) + " (" + outcome.outputPath + ")";
   } else {
     // One movie frame per step, at most kMaxJpegMovieFrames of them (checked
@@ -108,8 +117,52 @@ ConversionOutcome WriteOutput(const std::string& tempBase, const std::string& ou
     for (const long long step : recorded) frames[static_cast<std::size_t>(step)] = TempFramePath(tempBase, gifPath, step);
     outcome.ok = WriteJpegFrameMovie(outcome.outputPath, static_cast<float>(settings.width),
                                      static_cast<float>(settings.height), fps, frames);
+    outcome.frames = static_cast<long long>(frames.size());
     if (!outcome.ok) outcome.error = "the output file could not be written (" + outcome.outputPath + ")";
   }
+  return outcome;
+}
+
+ConversionOutcome GifConverter::WriteRealTime(const std::string& gifPath, const Recorded& recorded,
+                                              const ConversionSettings& settings, std::ostream& log,
+                                              std::ostream& err) const {
+  ConversionOutcome outcome;
+  outcome.outputPath = outputPath_.empty() ? OutputPathFor(settings.outputFolder, gifPath, settings.outputKind)
+                                           : outputPath_;
+  const int fps = EffectiveFrameRate(settings.frameRate);
+  const std::vector<long long> repeats = RealTimeRepeats(recorded.imageDelays, fps);
+  long long frames = 0;
+  for (const long long n : repeats) frames += n;
+  outcome.frames = frames;
+  const auto imageFile = [&](std::size_t image) {
+    return TempFramePath(workFolder_, gifPath, recorded.imageSteps[image]);
+  };
+  if (settings.outputKind == kOutputAvi) {
+    AviWriter writer(log, err);
+    for (std::size_t i = 0; i < repeats.size(); ++i)
+      if (repeats[i] > 0) writer.AddFrameFile(imageFile(i), static_cast<std::uint64_t>(repeats[i]));
+    writer.SetOutputPath(outcome.outputPath);
+    writer.SetFrameRate(fps);
+    writer.SetFrameSize(settings.width, settings.height);
+    const int result = writer.Write();
+    outcome.ok = result == AviWriter::kOk;
+    if (!outcome.ok) outcome.error = AviFailure(result) + " (" + outcome.outputPath + ")";
+    return outcome;
+  }
+  if (frames > static_cast<long long>(kMaxJpegMovieFrames)) {
+    outcome.error = "a SWF movie holds at most " + std::to_string(kMaxJpegMovieFrames) + " frames, and at " +
+                    std::to_string(fps) + " frames per second this GIF needs " + std::to_string(frames);
+    return outcome;
+  }
+  // A frame that repeats the one before defines no new picture.
+  std::vector<std::string> files;
+  const std::string missing = TempFolderOf(workFolder_) + "\n";
+  for (std::size_t i = 0; i < repeats.size(); ++i) {
+    for (long long n = 0; n < repeats[i]; ++n) files.push_back(n == 0 ? imageFile(i) : missing);
+  }
+  outcome.ok = WriteJpegFrameMovie(outcome.outputPath, static_cast<float>(settings.width),
+                                   static_cast<float>(settings.height), fps, files);
+  if (!outcome.ok) outcome.error = "the output file could not be written (" + outcome.outputPath + ")";
   return outcome;
 }
 
@@ -123,14 +176,31 @@ GifConverter::Recorded GifConverter::RecordStreamingPass(const std::string& gifP
   options.outputWidth = settings_.width;
   options.outputHeight = settings_.height;
   options.encoderThreads = encoderThreads_;
-  if (settings_.outputKind == kOutputSwf) options.maxSteps = static_cast<long long>(kMaxJpegMovieFrames);
+  options.cancel = cancel_;
+  if (settings_.outputKind == kOutputSwf) {
+    const long long frames = static_cast<long long>(kMaxJpegMovieFrames);
+    if (timing_ == OutputTiming::Real)
+      options.maxPlayedMs = frames * 1000 / EffectiveFrameRate(settings_.frameRate);
+    else
+      options.maxSteps = frames;
+  }
   const StreamingOutcome streamed = RecordStreaming(gifPath, options);
 
   Recorded recorded;
   if (!streamed.ok) {
-    recorded.error = streamed.tooLong ? PassLengthRefusal(kOutputSwf, options.maxSteps + 1) : streamed.error;
+    recorded.cancelled = streamed.cancelled;
+    if (!streamed.tooLong)
+      recorded.error = streamed.error;
+    else if (timing_ == OutputTiming::Real)
+      recorded.error = "a SWF movie holds at most " + std::to_string(kMaxJpegMovieFrames) + " frames, and at " +
+                       std::to_string(EffectiveFrameRate(settings_.frameRate)) +
+                       " frames per second this GIF plays longer";
+    else
+      recorded.error = PassLengthRefusal(kOutputSwf, options.maxSteps + 1);
     return recorded;
   }
+  recorded.imageSteps = streamed.imageSteps;
+  recorded.imageDelays = streamed.imageDelays;
   recorded.error =
       RecordingFailureReason(streamed.failures, streamed.scaleFailures, streamed.frames, settings_, workFolder_);
   recorded.ok = recorded.error.empty();
@@ -181,7 +251,8 @@ ConversionOutcome GifConverter::Convert(const std::string& gifPath) {
   std::ostream& log = log_ ? *log_ : quiet;
   std::ostream& err = err_ ? *err_ : quiet;
   ConversionOutcome outcome;
-  outcome.outputPath = OutputPathFor(settings_.outputFolder, gifPath, settings_.outputKind);
+  outcome.outputPath =
+      outputPath_.empty() ? OutputPathFor(settings_.outputFolder, gifPath, settings_.outputKind) : outputPath_;
   // Refusals come before the temporary folder is emptied: it may hold the input.
   outcome.error = InputRefusal(gifPath, workFolder_, outcome.outputPath);
   if (outcome.error.empty()) outcome.error = SettingsRefusal(settings_);
@@ -191,17 +262,22 @@ ConversionOutcome GifConverter::Convert(const std::string& gifPath) {
     return outcome;
   }
 
-  const Recorded recorded =
-      road_ == RecordingRoad::Streaming ? RecordStreamingPass(gifPath) : RecordWithFrameRecorder(gifPath);
-  if (recorded.ok) {
+  // Real timing needs each image's own delay, which only the streaming road keeps.
+  const bool realTime = timing_ == OutputTiming::Real;
+  const Recorded recorded = road_ == RecordingRoad::Streaming || realTime ? RecordStreamingPass(gifPath)
+                                                                          : RecordWithFrameRecorder(gifPath);
+  if (recorded.ok && !(cancel_ && cancel_->load())) {
     ConversionSettings settings = settings_;
     if (settings.width <= 0 || settings.height <= 0) {
       settings.width = recorded.width;
       settings.height = recorded.height;
     }
-    outcome = WriteOutput(workFolder_, settings.outputFolder, gifPath, settings, recorded.totalSteps, log, err);
+    outcome = realTime ? WriteRealTime(gifPath, recorded, settings, log, err)
+                       : WriteOutputTo(outcome.outputPath, workFolder_, gifPath, settings, recorded.totalSteps,
+                                       log, err);
   } else {
-    outcome.error = recorded.error;
+    outcome.cancelled = recorded.cancelled || (cancel_ && cancel_->load());
+    outcome.error = outcome.cancelled ? "interrupted" : recorded.error;
   }
   ResetTempFolder(workFolder_);
   return outcome;

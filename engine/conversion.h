@@ -3,9 +3,11 @@
 // JPEG files, then build the output from them. The window drives the pass in
 // real time; GifConverter runs it at once for the command line and the tests.
 
+#include <atomic>
 #include <iosfwd>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/conversion_settings.h"
 
@@ -13,8 +15,10 @@ namespace reelmill {
 
 struct ConversionOutcome {
   bool ok = false;
+  bool cancelled = false;  // stopped on request; nothing was written
   std::string outputPath;
   std::string error;  // why it failed, for the user
+  long long frames = 0;  // frames of the output written
 };
 
 // Builds the output of the file just recorded from the temporary frame files
@@ -26,6 +30,11 @@ struct ConversionOutcome {
 ConversionOutcome WriteOutput(const std::string& tempBase, const std::string& outputFolder,
                               const std::string& gifPath, const ConversionSettings& settings, long long totalSteps,
                               std::ostream& log, std::ostream& err);
+
+// The same into the file `outputPath`.
+ConversionOutcome WriteOutputTo(const std::string& outputPath, const std::string& tempBase,
+                                const std::string& gifPath, const ConversionSettings& settings, long long totalSteps,
+                                std::ostream& log, std::ostream& err);
 
 // Why `settings` cannot give an output of their kind, before any work (a SWF
 // frame rate above what its header holds, a declared size above the pixel
@@ -55,14 +64,29 @@ enum class RecordingRoad {
   FrameRecorder,
 };
 
+// How the output's frames follow the GIF's time.
+enum class OutputTiming {
+  // As the window records: one frame per 100-ms step, an AVI one frame per
+  // distinct GIF frame.
+  Window,
+  // Output frame k shows the GIF frame on screen at k / fps, as browsers
+  // play it: the output lasts as long as the GIF (streaming road only).
+  Real,
+};
+
 // One GIF to "Video(AVI)" or "Flash(SWF)" without a window. Records into
 // `workFolder`'s temporary frame folder (private to this converter) and
-// writes into settings.outputFolder; a declared size of 0 x 0 means the GIF's
-// own size. The temporary folder is emptied before and after.
+// writes into settings.outputFolder under the window's name, or into the
+// file given to SetOutputPath; a declared size of 0 x 0 means the GIF's own
+// size. The temporary folder is emptied before and after.
 class GifConverter {
  public:
   GifConverter(ConversionSettings settings, std::string workFolder);
   void SetRoad(RecordingRoad road) { road_ = road; }
+  void SetTiming(OutputTiming timing) { timing_ = timing; }
+  void SetOutputPath(std::string path) { outputPath_ = std::move(path); }
+  // Checked between frames; once set, the conversion stops without output.
+  void SetCancel(const std::atomic<bool>* cancel) { cancel_ = cancel; }
   // Threads that encode frames while the decoder goes on (streaming road).
   void SetEncoderThreads(int threads) { encoderThreads_ = threads; }
   // Silences (null) or redirects the writer's diagnostics; default: none.
@@ -75,17 +99,25 @@ class GifConverter {
  private:
   struct Recorded {
     bool ok = false;
+    bool cancelled = false;
     std::string error;
     long long totalSteps = 0;
     int width = 0;
     int height = 0;
+    std::vector<long long> imageSteps;  // real timing: each image's file
+    std::vector<int> imageDelays;
   };
+  ConversionOutcome WriteRealTime(const std::string& gifPath, const Recorded& recorded,
+                                  const ConversionSettings& settings, std::ostream& log, std::ostream& err) const;
   Recorded RecordStreamingPass(const std::string& gifPath);
   Recorded RecordWithFrameRecorder(const std::string& gifPath);
 
   ConversionSettings settings_;
   std::string workFolder_;
   RecordingRoad road_ = RecordingRoad::Streaming;
+  OutputTiming timing_ = OutputTiming::Window;
+  std::string outputPath_;
+  const std::atomic<bool>* cancel_ = nullptr;
   int encoderThreads_ = 1;
   std::ostream* log_ = nullptr;
   std::ostream* err_ = nullptr;

@@ -6,6 +6,7 @@
 
 #include "engine/frame_pool.h"
 #include "engine/frame_timing.h"
+#include "engine/real_timing.h"
 #include "engine/recorded_frame.h"
 #include "engine/work_paths.h"
 #include "imaging/codecs/animated_gif_control.h"
@@ -73,12 +74,16 @@ int EncoderThreadsWithinBudget(const PixelImage& first, const StreamingOptions& 
 
 struct Pass {
   bool decoded = false;   // the decoder delivered every frame it keeps
-  bool tooLong = false;   // stopped: more than maxSteps steps for certain
+  bool cancelled = false;
+  bool tooLong = false;   // stopped: longer than allowed for certain
   bool tooLarge = false;  // stopped: frames too large for the memory budget
   int imagesDecoded = 0;  // a still counts once
   int frames = 0;         // frames recorded; a still twice
   long long elapsedMs = 0;
+  long long playedMs = 0;
   FrameFailures failures;
+  std::vector<long long> imageSteps;
+  std::vector<int> imageDelays;
   int width = 0;
   int height = 0;
   int threads = 0;
@@ -109,7 +114,20 @@ Pass RecordPass(std::span<const std::uint8_t> data, const std::string& gifPath, 
     ++pass.frames;
     return true;
   };
-  const GifDecoder::FrameSink sink = [&](const PixelImage& frame, int /*delay: from the frame table*/) {
+  // The frame table gives the window's times; the image's own delay gives
+  // the time it plays for.
+  const GifDecoder::FrameSink sink = [&](const PixelImage& frame, int delay) {
+    if (options.cancel && options.cancel->load()) {
+      pass.cancelled = true;
+      return false;
+    }
+    pass.playedMs += PlayedDurationMs(delay);
+    if (options.maxPlayedMs > 0 && pass.playedMs > options.maxPlayedMs) {
+      pass.tooLong = true;
+      return false;
+    }
+    pass.imageSteps.push_back(counter);
+    pass.imageDelays.push_back(delay);
     if (pass.imagesDecoded == 0) {
       pass.width = frame.Width();
       pass.height = frame.Height();
@@ -164,6 +182,11 @@ StreamingOutcome TooLong(long long maxSteps) {
 
 // Why a pass that ran to its end did not record the file, if it did not.
 std::optional<StreamingOutcome> PassFailure(const Pass& pass, long long maxSteps) {
+  if (pass.cancelled) {
+    StreamingOutcome outcome = Failed("interrupted");
+    outcome.cancelled = true;
+    return outcome;
+  }
   if (pass.tooLong) return TooLong(maxSteps);
   if (pass.tooLarge) return Failed("its frames are too large to encode within the memory limit");
   if (!pass.decoded) return Failed(kNoFrames);
@@ -186,6 +209,11 @@ StreamingOutcome RecordStreaming(const std::string& gifPath, const StreamingOpti
   AnimatedGifControl checked;
   const AnimatedGifControl* table = &described;
 
+  if (pass.tooLong && pass.playedMs > options.maxPlayedMs && options.maxPlayedMs > 0) {
+    StreamingOutcome outcome = Failed("it plays longer than " + std::to_string(options.maxPlayedMs) + " ms");
+    outcome.tooLong = true;
+    return outcome;
+  }
   if (pass.tooLong) {
     // Certain only when the table the recorder would use gives the frames
     // seen so far as much time; otherwise record without the early stop.
@@ -222,6 +250,8 @@ StreamingOutcome RecordStreaming(const std::string& gifPath, const StreamingOpti
   outcome.width = pass.width;
   outcome.height = pass.height;
   outcome.encoderThreads = pass.threads;
+  outcome.imageSteps = std::move(pass.imageSteps);
+  outcome.imageDelays = std::move(pass.imageDelays);
   return outcome;
 }
 

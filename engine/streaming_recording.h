@@ -6,8 +6,10 @@
 // damaged files included: the frames before the damage, with the display
 // times the frame recorder gives them.
 
+#include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "imaging/codecs/gif_codec.h"
 
@@ -22,15 +24,21 @@ struct StreamingOptions {
   // A pass of more steps than this is refused as soon as that is certain,
   // before the rest is decoded (0: no limit).
   long long maxSteps = 0;
+  // A GIF that plays longer than this many milliseconds (as browsers play
+  // it) is refused as soon as that is certain (0: no limit).
+  long long maxPlayedMs = 0;
   // The decoder's canvases and the encoders' buffers together stay within
   // this many bytes: large frames get fewer encoder threads.
   std::uint64_t memoryBudget = GifCodec::kMaxDecodedBytes;
+  // Checked before each frame; once set, the pass stops and fails.
+  const std::atomic<bool>* cancel = nullptr;
 };
 
 struct StreamingOutcome {
   bool ok = false;
   std::string error;     // why the pass could not be recorded
-  bool tooLong = false;  // refused for maxSteps
+  bool tooLong = false;    // refused for maxSteps or maxPlayedMs
+  bool cancelled = false;  // stopped by `cancel`
   int frames = 0;        // frames of one pass (a still counts twice)
   long long totalSteps = 0;
   int failures = 0;       // frames that could not be written
@@ -38,6 +46,10 @@ struct StreamingOutcome {
   int width = 0;          // the frames' own size
   int height = 0;
   int encoderThreads = 0;  // threads that encoded; 1: the decoding thread
+  // Per image the decoder gave: the step its file is numbered by, and its
+  // own delay in hundredths of a second (a still is one image).
+  std::vector<long long> imageSteps;
+  std::vector<int> imageDelays;
 };
 
 // Records the pass into the temporary frame folder, which may hold files

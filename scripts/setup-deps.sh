@@ -13,7 +13,7 @@ packages=(
   qt6-base-dev
 )
 if [[ "${1:-}" == "--tests" ]]; then
-  packages+=(ffmpeg imagemagick gdk-pixbuf-tests xauth xvfb fonts-dejavu-core)
+  packages+=(ffmpeg imagemagick gdk-pixbuf-tests xauth xvfb fonts-dejavu-core parallel)
 fi
 
 missing=()

@@ -57,6 +57,10 @@ std::string LastLine(const std::string& text) {
   return newline == std::string::npos ? trimmed : trimmed.substr(newline + 1);
 }
 
+std::string SizeText(const JpegFrameSize& size) {
+  return std::to_string(size.width) + "x" + std::to_string(size.height);
+}
+
 bool SameFile(const std::string& a, const std::string& b) {
   std::error_code error;
   return std::filesystem::equivalent(a, b, error);
@@ -90,7 +94,7 @@ CLI::App* AddMuxCommand(CLI::App& app, MuxOptions& options) {
   mux->add_option("--fps", options.fps, "Frames per second (at most 255 for swf)")
       ->check(CLI::Range(1, 1000))
       ->capture_default_str();
-  mux->add_option("--size", options.sizeText, "Declared frame size WxH (default: the first frame's own size)")
+  mux->add_option("--size", options.sizeText, "Frame size WxH; must be the frames' own size, which is the default")
       ->check(CLI::Validator(
           [](std::string& text) { return ParseFrameSize(text) ? std::string() : "expected WxH, each 1 to 65535"; },
           "WxH"));
@@ -129,16 +133,27 @@ int RunMux(const MuxOptions& options, std::ostream& out, std::ostream& err) {
     }
   }
 
+  // Every frame must be the size the header declares: players take the
+  // header's word and misread pictures of another size.
   JpegFrameSize size;
-  if (!options.sizeText.empty()) {
-    size = *ParseFrameSize(options.sizeText);
-  } else {
-    const auto jpeg = ReadFileBytes(frames.front(), kMaxFrameHeaderScan);
-    if (!jpeg) return Failure(err, "cannot read the frame size of " + frames.front() + "; give --size WxH");
+  for (std::size_t i = 0; i < frames.size(); ++i) {
+    const auto jpeg = ReadFileBytes(frames[i], kMaxFrameHeaderScan);
+    if (!jpeg) return Failure(err, "cannot read the frame size of " + frames[i]);
     std::string why;
     const auto found = ReadJpegFrameSize(*jpeg, &why);
-    if (!found) return Failure(err, "cannot read the frame size of " + frames.front() + ": " + why);
-    size = *found;
+    if (!found) return Failure(err, "cannot read the frame size of " + frames[i] + ": " + why);
+    if (i == 0) {
+      size = *found;
+    } else if (found->width != size.width || found->height != size.height) {
+      return Failure(err, frames[i] + " is " + SizeText(*found) + ", but " + frames.front() + " is " + SizeText(size) +
+                              "; all frames must have one size");
+    }
+  }
+  if (!options.sizeText.empty()) {
+    const JpegFrameSize asked = *ParseFrameSize(options.sizeText);
+    if (asked.width != size.width || asked.height != size.height)
+      return UsageError(err, "--size " + options.sizeText + " differs from the frames' own size " + SizeText(size) +
+                                 "; the frames are not re-encoded, so the size cannot change");
   }
 
   if (avi) {

@@ -10,6 +10,11 @@ constexpr std::size_t kNameWidth = 40;
 ProgressBar::ProgressBar(std::FILE* stream, int total, bool enabled)
     : stream_(stream), total_(total), enabled_(enabled) {}
 
+void ProgressBar::SetTotal(int total) {
+  std::lock_guard lock(mutex_);
+  total_ = total;
+}
+
 void ProgressBar::Started(const std::string& file) {
   std::lock_guard lock(mutex_);
   current_ = file;

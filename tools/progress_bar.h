@@ -11,6 +11,8 @@ class ProgressBar {
  public:
   // Draws only when `enabled` (stderr is a terminal and --quiet is not given).
   ProgressBar(std::FILE* stream, int total, bool enabled);
+  // The number of files, as far as it is known (lists are read as they go).
+  void SetTotal(int total);
   void Started(const std::string& file);
   void Finished();
   // Writes a message on its own line without breaking the bar.

@@ -1,6 +1,6 @@
 // reelmill-convert: the command-line converter. Each mode lives in its own
 // unit; main only parses and dispatches.
-//   reelmill-convert [--to ...] [options] GIF...      convert GIF files
+//   reelmill-convert [--to ...] [options] INPUT...    convert GIF files and folders
 //   reelmill-convert mux --to avi|swf -o OUT FRAME... build one file from JPEG frames
 
 #include <CLI/CLI.hpp>
@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
   using namespace reelmill;
   CLI::App app{"Reelmill: converts animated GIFs to Motion-JPEG AVI, SWF movies or image sequences", "reelmill-convert"};
   app.require_subcommand(0, 1);
+  app.set_version_flag("--version", std::string("reelmill-convert ") + REELMILL_VERSION);
 
   ConvertOptions convert;
   AddConvertOptions(app, convert);
@@ -28,5 +29,5 @@ int main(int argc, char** argv) {
     return app.exit(error) == 0 ? kExitOk : kExitUsage;
   }
   if (muxCommand->parsed()) return RunMux(mux, std::cout, std::cerr);
-  return RunConvert(convert, std::cerr);
+  return RunConvert(convert, std::cin, std::cerr);
 }

@@ -14,6 +14,7 @@
 #include "tests/support/container_reader.h"
 #include "tests/support/gif_builder.h"
 #include "tests/support/test_support.h"
+#include "tests/tools/convert_fixture.h"
 #include "tests/tools/run_converter.h"
 
 namespace reelmill {
@@ -21,41 +22,10 @@ namespace {
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
+using testing::BlockGif;
 using testing::Quoted;
 using testing::RunResult;
-
-// Frames of 16 x 16 colour blocks that move from frame to frame; the blocks
-// line up with the JPEG's chroma blocks, so quality 100 keeps them close.
-Bytes BlockGif(int frames, int width, int height, int delay) {
-  testing::GifBuilder builder(width, height);
-  for (int f = 0; f < frames; ++f) {
-    testing::GifFrameSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.delay = delay;
-    for (int y = 0; y < height; ++y)
-      for (int x = 0; x < width; ++x) spec.indices.push_back(static_cast<std::uint8_t>((x / 16 + y / 16 + f) % 8));
-    builder.Frame(spec);
-  }
-  return builder.Bytes();
-}
-
-struct Workspace {
-  testing::TempDir in, out, tmp, scratch;
-  std::string Write(const std::string& name, const Bytes& bytes) const {
-    const std::string path = in / name;
-    fs::create_directories(fs::path(path).parent_path());
-    testing::WriteAll(path, bytes);
-    return path;
-  }
-  RunResult Run(const std::string& arguments) const {
-    return testing::RunConverter(arguments, scratch.Path(), "TMPDIR=" + Quoted(tmp.Path()));
-  }
-  bool NoTemporaryFilesLeft() const { return fs::is_empty(tmp.Path()); }
-  std::size_t OutputEntries() const {
-    return static_cast<std::size_t>(std::distance(fs::recursive_directory_iterator(out.Path()), {}));
-  }
-};
+using testing::Workspace;
 
 double Psnr(const std::string& rgb, const PixelImage& frame, std::size_t offset) {
   double squared = 0;
@@ -79,7 +49,8 @@ TEST(ConvertCommand, AviIsReadByFfprobeAndEveryFrameMatchesItsGifFrame) {
   const std::string gif = ws.Write("blocks.gif", BlockGif(12, 96, 64, 10));
   const RunResult run = ws.Run("--to avi --fps 10 -o " + Quoted(ws.out.Path()) + " " + Quoted(gif));
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.err, "1 of 1 files converted.\n");  // no progress bar when stderr is not a terminal
+  // No progress bar when stderr is not a terminal.
+  EXPECT_EQ(run.err, "1 of 1 files converted; outputs in " + ws.out.Path() + "\n");
   const std::string avi = ws.out / "blocks.avi";
   int status = -1;
   const std::string probe = testing::RunCapture(
@@ -99,12 +70,12 @@ TEST(ConvertCommand, AviIsReadByFfprobeAndEveryFrameMatchesItsGifFrame) {
   EXPECT_TRUE(ws.NoTemporaryFilesLeft());
 }
 
-TEST(ConvertCommand, WritesTheFilesTheWindowsConvertWritesAndTheSwfCarriesTheRecordedJpegs) {
+TEST(ConvertCommand, WindowTimingWritesTheWindowsFilesAndTheSwfCarriesTheRecordedJpegs) {
   const Workspace ws;
   const std::string gif = ws.Write("clip.gif", BlockGif(5, 48, 32, 30));
   for (const char* to : {"avi", "swf"}) {
     for (const char* extra : {"", "--size 40x30 --quality 55 --fps 25"}) {
-      const RunResult run = ws.Run(std::string("--quiet --to ") + to + " " + extra + " -o " +
+      const RunResult run = ws.Run(std::string("--quiet --timing window --to ") + to + " " + extra + " -o " +
                                    Quoted(ws.out.Path()) + " " + Quoted(gif));
       ASSERT_EQ(run.status, 0) << run.err;
       EXPECT_EQ(run.err, "");
@@ -125,8 +96,8 @@ TEST(ConvertCommand, WritesTheFilesTheWindowsConvertWritesAndTheSwfCarriesTheRec
     }
   }
   // Each DefineBitsJPEG2 tag holds the JPEG that the AVI carries as that frame.
-  ASSERT_EQ(ws.Run("--quiet --to avi -o " + Quoted(ws.out.Path()) + " " + Quoted(gif)).status, 0);
-  ASSERT_EQ(ws.Run("--quiet --to swf -o " + Quoted(ws.out.Path()) + " " + Quoted(gif)).status, 0);
+  ASSERT_EQ(ws.Run("--quiet --timing window --to avi -o " + Quoted(ws.out.Path()) + " " + Quoted(gif)).status, 0);
+  ASSERT_EQ(ws.Run("--quiet --timing window --to swf -o " + Quoted(ws.out.Path()) + " " + Quoted(gif)).status, 0);
   const auto avi = testing::ReadAvi(testing::ReadAll(ws.out / "clip.avi"));
   const auto swf = testing::ReadSwf(testing::ReadAll(ws.out / "clip.swf"));
   std::size_t bitmap = 0;
@@ -140,6 +111,37 @@ TEST(ConvertCommand, WritesTheFilesTheWindowsConvertWritesAndTheSwfCarriesTheRec
   }
   EXPECT_EQ(bitmap, 5u);
   EXPECT_EQ(swf.Count(1), 15);  // five frames of 300 ms
+}
+
+TEST(ConvertCommand, RealTimingLastsAsLongAsTheGifPlays) {
+  const Workspace ws;
+  const std::string minute = ws.Write("minute.gif", BlockGif(60, 16, 16, 100));  // sixty 1-second frames
+  const std::string quick = ws.Write("quick.gif", BlockGif(4, 16, 16, 5));       // four 50-ms frames
+  for (const int fps : {10, 25}) {
+    const std::string folder = ws.out / std::to_string(fps);
+    const std::string common = "--quiet --fps " + std::to_string(fps) + " -o " + Quoted(folder) + " ";
+    ASSERT_EQ(ws.Run(common + "--to avi " + Quoted(minute) + " " + Quoted(quick)).status, 0);
+    ASSERT_EQ(ws.Run(common + "--to swf " + Quoted(minute)).status, 0);
+    const auto avi = testing::ReadAvi(testing::ReadAll(folder + "/minute.avi"));
+    EXPECT_EQ(avi.totalFrames, 60u * fps);
+    EXPECT_EQ(avi.frames.size(), 60u * fps);
+    EXPECT_EQ(avi.microsecondsPerFrame, 1000000u / fps);
+    EXPECT_EQ(testing::ReadAvi(testing::ReadAll(folder + "/quick.avi")).totalFrames, fps == 10 ? 2u : 5u);
+    const auto swf = testing::ReadSwf(testing::ReadAll(folder + "/minute.swf"));
+    EXPECT_EQ(swf.frameCount, 60 * fps);
+    EXPECT_EQ(swf.frameRate, fps);
+    EXPECT_EQ(swf.Count(21), 60);  // each picture defined once, then shown again
+    if (!testing::HaveTool("ffprobe")) continue;
+    const std::string probe = testing::RunCapture(
+        "ffprobe -v error -count_frames -select_streams v:0 -of csv=p=0 -show_entries stream=nb_read_frames " +
+        Quoted(folder + "/minute.avi"));
+    EXPECT_EQ(probe, std::to_string(60 * fps) + "\n");
+    const std::string duration = testing::RunCapture("ffprobe -v error -of csv=p=0 -show_entries format=duration " +
+                                                     Quoted(folder + "/minute.avi"));
+    EXPECT_NEAR(std::stod(duration), 60.0, 1e-3) << duration;
+    EXPECT_EQ(testing::RunCapture("ffmpeg -nostdin -v error -i " + Quoted(folder + "/minute.avi") + " -f null - 2>&1"),
+              "");
+  }
 }
 
 TEST(ConvertCommand, EachFailureIsReportedAndTheOtherFilesStillConvert) {
@@ -157,7 +159,7 @@ TEST(ConvertCommand, EachFailureIsReportedAndTheOtherFilesStillConvert) {
     for (const std::string& bad : {empty, text, missing})
       EXPECT_NE(run.err.find(bad + ": "), std::string::npos) << to << "\n" << run.err;
     EXPECT_EQ(run.err.find(good + ": "), std::string::npos);
-    EXPECT_NE(run.err.find("2 of 5 files converted, 3 failed."), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("2 of 5 files converted, 3 failed; outputs in "), std::string::npos) << run.err;
     EXPECT_TRUE(ws.NoTemporaryFilesLeft());
   }
   EXPECT_TRUE(fs::exists(ws.out / "good.avi"));
@@ -175,24 +177,57 @@ TEST(ConvertCommand, AnOutputFolderThatCannotBeMadeFailsEveryFileCleanly) {
     const RunResult run = ws.Run(std::string("--quiet --to ") + to + " -o " + Quoted(ws.out / "file/sub") + " " +
                                  Quoted(a) + " " + Quoted(b));
     EXPECT_EQ(run.status, 1) << to;
-    EXPECT_NE(run.err.find(a + ": "), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find(b + ": "), std::string::npos) << run.err;
+    for (const std::string& input : {a, b})
+      EXPECT_NE(run.err.find(input + ": cannot create the output folder " + ws.out / "file/sub/: Not a directory"),
+                std::string::npos)
+          << run.err;
     EXPECT_TRUE(ws.NoTemporaryFilesLeft());
     EXPECT_EQ(ws.OutputEntries(), 1u);
   }
 }
 
-TEST(ConvertCommand, ASecondInputWithTheSameOutputNameIsRefused) {
+TEST(ConvertCommand, TheSameFileTwiceIsConvertedOnceAndAnotherWithItsOutputNameIsRefused) {
   const Workspace ws;
   const std::string first = ws.Write("one/same.gif", BlockGif(2, 16, 16, 10));
   const std::string second = ws.Write("two/same.gif", BlockGif(3, 32, 16, 10));
   const RunResult run = ws.Run("--to avi --jobs 1 -o " + Quoted(ws.out.Path()) + " " + Quoted(first) + " " +
                                Quoted(second) + " " + Quoted(first));
   EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.err.find(second + ": refused"), std::string::npos) << run.err;
-  EXPECT_NE(run.err.find(first + ": refused"), std::string::npos) << run.err;  // the same file twice
+  EXPECT_NE(run.err.find(second + ": refused: its output " + ws.out / "same.avi" + " would overwrite that of input 1"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(run.err.find(first + ": "), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("1 of 2 files converted, 1 failed"), std::string::npos) << run.err;
   EXPECT_EQ(testing::ReadAvi(testing::ReadAll(ws.out / "same.avi")).width, 16);  // the first one's
   EXPECT_EQ(ws.OutputEntries(), 1u);
+}
+
+TEST(ConvertCommand, OutputsAreNamedAsUsersExpect) {
+  const Workspace ws;
+  const Bytes gif = BlockGif(2, 16, 16, 10);
+  // Names ending in .gif are named as the window names them; other names get
+  // their extension replaced or added.
+  const std::vector<std::pair<std::string, std::string>> names = {
+      {"clip.gif", "clip.avi"}, {"LOUD.GIF", "LOUD.avi"}, {"anim", "anim.avi"}, {"a", "a.avi"},
+      {"ab", "ab.avi"},         {"shot.jpeg", "shot.avi"}, {".hidden", ".hidden.avi"}};
+  std::string inputs;
+  for (const auto& [name, output] : names) inputs += " " + Quoted(ws.Write(name, gif));
+  const RunResult run = ws.Run("--quiet -o " + Quoted(ws.out.Path()) + inputs);
+  EXPECT_EQ(run.status, 0) << run.err;
+  for (const auto& [name, output] : names) EXPECT_TRUE(fs::exists(ws.out / output)) << name;
+  EXPECT_EQ(ws.OutputEntries(), names.size());
+
+  // -o NAME.swf with one GIF names the file.
+  const std::string named = ws.out / "deep/movie.SWF";
+  ASSERT_EQ(ws.Run("--quiet --to swf -o " + Quoted(named) + " " + Quoted(ws.in / "anim")).status, 0);
+  EXPECT_EQ(testing::Text(testing::ReadAll(named), 0, 3), "FWS");
+  // A sequence of a GIF named without .gif, at the quality and size asked.
+  ASSERT_EQ(ws.Run("--quiet --to JPEG --quality 30 --size 8x6 -o " + Quoted(ws.out.Path()) + " " +
+                   Quoted(ws.in / "anim")).status, 0);
+  FrameSet frame;
+  ASSERT_TRUE(frame.Load(ws.out / "varnle_reelmill/jpg/anim00001.jpg"));
+  EXPECT_EQ(frame.Frame(0)->Width(), 8);
+  EXPECT_EQ(frame.Frame(0)->Height(), 6);
 }
 
 TEST(ConvertCommand, InputsAreNeverOverwrittenAndPipesNeverWaitedOn) {
@@ -203,8 +238,8 @@ TEST(ConvertCommand, InputsAreNeverOverwrittenAndPipesNeverWaitedOn) {
   const std::string pipe = ws.in / "pipe.gif";
   ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
   const std::string fine = ws.Write("fine.gif", gif);
-  const RunResult run = ws.Run("--to avi -o " + Quoted(ws.in.Path()) + " " + Quoted(named) + " " + Quoted(other) +
-                               " " + Quoted(pipe) + " " + Quoted(fine));
+  const RunResult run = ws.Run("--to avi --jobs 1 -o " + Quoted(ws.in.Path()) + " " + Quoted(named) + " " +
+                               Quoted(other) + " " + Quoted(pipe) + " " + Quoted(fine));
   EXPECT_EQ(run.status, 1);
   for (const std::string& refused : {named, other, pipe})
     EXPECT_NE(run.err.find(refused + ": "), std::string::npos) << run.err;
@@ -229,19 +264,43 @@ TEST(ConvertCommand, SequencesLandWhereTheWindowsImageSequencePutsThem) {
 TEST(ConvertCommand, UsageErrorsExitWithTwoAndAHint) {
   const Workspace ws;
   const std::string gif = ws.Write("u.gif", BlockGif(2, 16, 16, 10));
-  for (const std::string& arguments : {std::string(), "--to webm " + Quoted(gif), "--size 0x5 " + Quoted(gif),
-                                       "--size big " + Quoted(gif), "--size 5001x10 " + Quoted(gif),
-                                       "--size 20000x20000 " + Quoted(gif), "--to swf --fps 256 " + Quoted(gif),
-                                       "--quality 0 " + Quoted(gif),
-                                       "--jobs -1 " + Quoted(gif), "--bogus " + Quoted(gif)}) {
-    const RunResult run = ws.Run("-o " + Quoted(ws.out.Path()) + " " + arguments);
+  const std::string g = " " + Quoted(gif);
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"", "no GIF files given"},
+      {"--to webm" + g, "--to webm: choose avi, swf"},
+      {"--size 0x5" + g, "--size 0x5: give WIDTHxHEIGHT with sides of 1 to 5000"},
+      {"--size big" + g, "--size big: give WIDTHxHEIGHT"},
+      {"--size 5001x10" + g, "--size 5001x10: give WIDTHxHEIGHT"},
+      {"--size 20000x20000" + g, "--size 20000x20000: give WIDTHxHEIGHT"},
+      {"--to swf --fps 256" + g, "--fps 256: a SWF movie plays at most 255 whole frames per second"},
+      {"--fps 0" + g, "--fps 0: give whole frames per second"},
+      {"--fps 2.5" + g, "--fps 2.5: give whole frames per second"},
+      {"--quality 5" + g, "--quality"},
+      {"--jobs -1" + g, "--jobs -1: give 0 (one per core) up to 256 files at once"},
+      {"--jobs 100000000000000000000" + g, "--jobs"},
+      {"--shard 3/3" + g, "--shard 3/3: give K/N with 0 <= K < N"},
+      {"--timing late" + g, "--timing"},
+      {"--files-from " + Quoted(ws.in / "nolist.txt") + g, "--files-from " + ws.in / "nolist.txt" +
+                                                               ": No such file or directory"},
+      {"--to png -o out.avi" + g, "-o out.avi: the output kind is png"},
+      {"-o two.avi" + g + g, "-o two.avi names one output file, so give exactly one GIF file"},
+      {"--bogus" + g, "--bogus"}};
+  for (const auto& [arguments, message] : cases) {
+    const bool namesOutput = arguments.find("-o ") != std::string::npos;
+    const RunResult run = ws.Run(namesOutput ? arguments : "-o " + Quoted(ws.out.Path()) + " " + arguments);
     EXPECT_EQ(run.status, 2) << arguments;
+    EXPECT_NE(run.err.find(message), std::string::npos) << arguments << "\n" << run.err;
     EXPECT_TRUE(run.err.ends_with("Run with --help for more information.\n")) << arguments << "\n" << run.err;
+    EXPECT_LT(run.err.size(), 300u) << arguments << "\n" << run.err;  // a line, not a 309-digit range
   }
   EXPECT_EQ(ws.OutputEntries(), 0u);
   const RunResult help = ws.Run("--help");
   EXPECT_EQ(help.status, 0);
-  EXPECT_NE(help.out.find("--jobs"), std::string::npos);
+  for (const char* word : {"--jobs", "--timing", "--files-from", "--skip-existing", "--report", "--shard"})
+    EXPECT_NE(help.out.find(word), std::string::npos) << word;
+  const RunResult version = ws.Run("--version");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_TRUE(version.out.starts_with("reelmill-convert ")) << version.out;
 }
 
 }  // namespace

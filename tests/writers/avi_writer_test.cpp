@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "tests/support/container_reader.h"
 #include "tests/support/test_support.h"
 
 namespace reelmill {
@@ -142,6 +143,23 @@ TEST(AviWriter, FramesGoInPathOrderWithNumbersByValue) {
   }
   EXPECT_EQ((std::vector<std::uint32_t>{Le32(file, 64), Le32(file, 68), Le32(file, 184)}),
             (std::vector<std::uint32_t>{320, 240, 320 * 240 * 3}));  // the default size
+}
+
+TEST(AviWriter, AFileShownSeveralTimesFillsThatManyFramesAndIndexEntries) {
+  AviFixture f;
+  const std::string a = f.dir / "a.jpg", b = f.dir / "b.jpg";
+  WriteAll(a, FrameBytes(20, 1));
+  WriteAll(b, FrameBytes(16, 2));
+  ASSERT_EQ(f.writer.AddFrameFile(a, 3), AviWriter::kOk);
+  ASSERT_EQ(f.writer.AddFrameFile(b), AviWriter::kOk);
+  EXPECT_EQ(f.writer.AddFrameFile(b, 0), AviWriter::kPreparationFailed);
+  ASSERT_EQ(f.Write(), AviWriter::kOk) << f.err.str();
+  const Bytes file = ReadAll(f.output);
+  const auto movie = testing::ReadAvi(file);
+  EXPECT_EQ(movie.totalFrames, 4u);
+  EXPECT_EQ(movie.frames, (std::vector<Bytes>{Stored(20, 1), Stored(20, 1), Stored(20, 1), Stored(16, 2)}));
+  const std::size_t index = file.size() - 4 * 16;
+  for (std::uint32_t i = 0; i < 4; ++i) EXPECT_EQ(Le32(file, index + 16 * i + 8), 4 + 28 * i) << "entry " << i;
 }
 
 TEST(AviWriter, FrameRateSetsTheTimePerFrame) {

@@ -40,13 +40,19 @@ AviWriter::AviWriter(std::ostream& out, std::ostream& err) : out_(out), err_(err
 
 void AviWriter::Fail(const std::string& message) const { err_ << message << '\n'; }
 
-int AviWriter::AddFrameFile(const std::string& path) {
+int AviWriter::AddFrameFile(const std::string& path, std::uint64_t times) {
   const auto size = FileSize(path);
   if (!size) return kPreparationFailed;
   err_ << path << " size is " << *size << '\n';
-  if (*size == 0) return kPreparationFailed;
-  frames_.push_back(AviFrameEntry{*size, 0, path});
+  if (*size == 0 || times == 0) return kPreparationFailed;
+  frames_.push_back(AviFrameEntry{*size, times, path});
   return kOk;
+}
+
+std::uint64_t AviWriter::FrameCount() const {
+  std::uint64_t count = 0;
+  for (const AviFrameEntry& entry : frames_) count += entry.times;
+  return count;
 }
 
 void AviWriter::SetFrameRate(int fps) {
@@ -55,16 +61,25 @@ void AviWriter::SetFrameRate(int fps) {
 }
 
 bool AviWriter::Prepare(Prepared& prepared) {
-  const std::uint64_t n = frames_.size();
+  const std::uint64_t n = FrameCount();
   if (n == 0) return false;
 
   std::uint64_t total = 0;
   for (const AviFrameEntry& entry : frames_) {
-    total += Padded(entry.size);
-    if (total > kMaxRiffSize) break;  // already too large; keeps the sum from wrapping
+    // Checked before each addition, so the sum never wraps.
+    if (entry.times > kMaxRiffSize || Padded(entry.size) > kMaxRiffSize / entry.times) {
+      total = kMaxRiffSize + 1;
+      break;
+    }
+    total += Padded(entry.size) * entry.times;
+    if (total > kMaxRiffSize) break;  // already too large
+  }
+  if (total > kMaxRiffSize || n > kMaxRiffSize) {
+    Fail("RIFF would exceed 2 Gb limit");
+    return false;
   }
   const std::uint64_t riffSize = total + (kChunkHeaderBytes + kIndexEntryBytes) * n + kHeadBytes;
-  if (total > kMaxRiffSize || riffSize > kMaxRiffSize) {
+  if (riffSize > kMaxRiffSize) {
     Fail("RIFF would exceed 2 Gb limit");
     return false;
   }
@@ -157,14 +172,13 @@ int AviWriter::Write() {
   std::stable_sort(frames_.begin(), frames_.end(), PathBefore);
   std::vector<std::uint8_t> buffer(kCopyBufferSize);
   std::uint64_t written = 0;
-  std::uint64_t offset = 4;  // the first chunk follows the "movi" identifier
-  for (AviFrameEntry& entry : frames_) {
-    out_ << "dealing with " << entry.path << '\n';
-    entry.offset = static_cast<std::uint32_t>(offset);
-    offset += Padded(entry.size) + kChunkHeaderBytes;
-    const int result = CopyFrame(entry, output, buffer, written);
-    if (result == kCannotWriteOutput) return writeFailed();
-    if (result != kOk) return result;
+  for (const AviFrameEntry& entry : frames_) {
+    for (std::uint64_t copy = 0; copy < entry.times; ++copy) {
+      out_ << "dealing with " << entry.path << '\n';
+      const int result = CopyFrame(entry, output, buffer, written);
+      if (result == kCannotWriteOutput) return writeFailed();
+      if (result != kOk) return result;
+    }
   }
   out_.flush();
 
@@ -174,14 +188,19 @@ int AviWriter::Write() {
     return kFrameSizeChanged;
   }
 
-  ByteWriter index(kChunkHeaderBytes + kIndexEntryBytes * frames_.size());
+  const std::uint64_t frames = FrameCount();
+  ByteWriter index(kChunkHeaderBytes + kIndexEntryBytes * frames);
   index.Fourcc("idx1");
-  index.U32le(static_cast<std::uint32_t>(kIndexEntryBytes * frames_.size()));
+  index.U32le(static_cast<std::uint32_t>(kIndexEntryBytes * frames));
+  std::uint64_t offset = 4;  // the first chunk follows the "movi" identifier
   for (const AviFrameEntry& entry : frames_) {
-    index.Fourcc("00db");
-    index.U32le(kIndexFlags);
-    index.U32le(entry.offset);
-    index.U32le(static_cast<std::uint32_t>(Padded(entry.size)));
+    for (std::uint64_t copy = 0; copy < entry.times; ++copy) {
+      index.Fourcc("00db");
+      index.U32le(kIndexFlags);
+      index.U32le(static_cast<std::uint32_t>(offset));
+      index.U32le(static_cast<std::uint32_t>(Padded(entry.size)));
+      offset += Padded(entry.size) + kChunkHeaderBytes;
+    }
   }
   if (!output.Write(index.Buffer()) || !output.Commit()) return writeFailed();
   return kOk;

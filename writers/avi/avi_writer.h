@@ -20,7 +20,7 @@ class AtomicFileWriter;
 
 struct AviFrameEntry {
   std::uint64_t size = 0;    // bytes of the frame file, measured at registration
-  std::uint32_t offset = 0;  // chunk position counted from the "movi" identifier
+  std::uint64_t times = 1;   // frames in a row that show this file
   std::string path;
 };
 
@@ -46,7 +46,9 @@ class AviWriter final {
   AviWriter(std::ostream& out, std::ostream& err);
 
   // Registers a frame file; -1 when its size cannot be measured or is zero.
-  int AddFrameFile(const std::string& path);
+  // With `times` above 1 the picture fills that many frames in a row, each
+  // frame a copy of the file.
+  int AddFrameFile(const std::string& path, std::uint64_t times = 1);
   void SetOutputPath(const std::string& path) { outputPath_ = path; }
   // Frames per second; values below 1 are taken as 1, and values above a
   // million as a million, so the time per frame is never zero.
@@ -67,6 +69,7 @@ class AviWriter final {
   bool Prepare(Prepared& prepared);
   int CopyFrame(const AviFrameEntry& entry, AtomicFileWriter& output, std::vector<std::uint8_t>& buffer,
                 std::uint64_t& written);
+  std::uint64_t FrameCount() const;
   void Fail(const std::string& message) const;
 
   std::ostream& out_;

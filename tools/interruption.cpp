@@ -1,0 +1,101 @@
+#include "tools/interruption.h"
+
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <ctime>
+#include <filesystem>
+
+namespace reelmill {
+
+namespace {
+
+sigset_t Watched() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGTERM);
+  return set;
+}
+
+}  // namespace
+
+Interruption::Interruption(std::function<void(int)> onFirstSignal) : onFirst_(std::move(onFirstSignal)) {
+  const sigset_t set = Watched();
+  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+  watcher_ = std::thread([this] { Watch(); });
+}
+
+Interruption::~Interruption() {
+  stopping_ = true;
+  watcher_.join();
+  const sigset_t set = Watched();
+  pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+}
+
+void Interruption::Watch() {
+  const sigset_t set = Watched();
+  const timespec tick{0, 50 * 1000 * 1000};
+  while (!stopping_) {
+    const int signal = sigtimedwait(&set, nullptr, &tick);
+    if (signal < 0) continue;  // the tick passed, or EINTR
+    if (!requested_.exchange(true)) {
+      signal_ = signal;
+      if (onFirst_) onFirst_(signal);
+    } else {
+      RemoveTrackedAndExit(signal_.load());
+    }
+  }
+}
+
+void Interruption::RemoveTrackedAndExit(int signal) {
+  {
+    std::lock_guard lock(mutex_);
+    namespace fs = std::filesystem;
+    std::error_code ignored;
+    for (const PartialFiles& partial : partials_) {
+      for (fs::directory_iterator it(partial.folder, ignored), end; !ignored && it != end; it.increment(ignored)) {
+        if (partial.Matches(it->path().filename().string())) fs::remove(it->path(), ignored);
+      }
+      ignored.clear();
+    }
+    for (const std::string& folder : folders_) fs::remove_all(folder, ignored);
+  }
+  // The status a shell reports for a process ended by the signal.
+  ::_exit(128 + signal);
+}
+
+void Interruption::TrackFolder(const std::string& folder) {
+  std::lock_guard lock(mutex_);
+  folders_.push_back(folder);
+}
+
+void Interruption::UntrackFolder(const std::string& folder) {
+  std::lock_guard lock(mutex_);
+  if (const auto it = std::find(folders_.begin(), folders_.end(), folder); it != folders_.end()) folders_.erase(it);
+}
+
+bool Interruption::PartialFiles::Matches(const std::string& name) const {
+  constexpr std::size_t kRandom = 6;
+  if (name.size() < prefix.size() + tail.size() + kRandom || name.compare(0, prefix.size(), prefix) != 0) return false;
+  const std::size_t tailAt = name.size() - kRandom - tail.size();
+  if (name.compare(tailAt, tail.size(), tail) != 0) return false;
+  const std::string number = name.substr(prefix.size(), tailAt - prefix.size());
+  if (!numbered) return number.empty();
+  return !number.empty() && std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+void Interruption::TrackPartialFiles(const PartialFiles& files) {
+  std::lock_guard lock(mutex_);
+  partials_.push_back(files);
+}
+
+void Interruption::UntrackPartialFiles(const PartialFiles& files) {
+  std::lock_guard lock(mutex_);
+  if (const auto it = std::find(partials_.begin(), partials_.end(), files); it != partials_.end()) partials_.erase(it);
+}
+
+}  // namespace reelmill

@@ -1,0 +1,64 @@
+#pragma once
+// SIGINT and SIGTERM during a batch. The first asks the batch to stop: files
+// under way are abandoned and the rest are not started. The second ends the
+// process at once, after removing the temporary files and folders of the
+// work under way, so no partial file is left behind either way.
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace reelmill {
+
+class Interruption {
+ public:
+  // Takes SIGINT and SIGTERM away from every thread created after it (the
+  // constructor must run before the workers start) and watches for them;
+  // `onFirstSignal` runs on the watcher's thread when the first one comes.
+  explicit Interruption(std::function<void(int)> onFirstSignal = {});
+  ~Interruption();
+  Interruption(const Interruption&) = delete;
+  Interruption& operator=(const Interruption&) = delete;
+
+  // Set by the first signal.
+  const std::atomic<bool>& Requested() const { return requested_; }
+  // The first signal's number, 0 without one.
+  int Signal() const { return signal_.load(); }
+
+  // The atomic writer's partial files of one output: in `folder`, named
+  // `prefix`, then a frame number when `numbered`, then `tail`, then six
+  // characters.
+  struct PartialFiles {
+    std::string folder;
+    std::string prefix;
+    std::string tail;
+    bool numbered = false;
+    bool operator==(const PartialFiles&) const = default;
+    bool Matches(const std::string& name) const;
+  };
+
+  // What a forced exit removes: folders with everything in them, and the
+  // partial files of the outputs under way.
+  void TrackFolder(const std::string& folder);
+  void UntrackFolder(const std::string& folder);
+  void TrackPartialFiles(const PartialFiles& files);
+  void UntrackPartialFiles(const PartialFiles& files);
+
+ private:
+  void Watch();
+  void RemoveTrackedAndExit(int signal);
+
+  std::atomic<bool> requested_{false};
+  std::atomic<int> signal_{0};
+  std::atomic<bool> stopping_{false};
+  std::function<void(int)> onFirst_;
+  std::mutex mutex_;
+  std::vector<std::string> folders_;
+  std::vector<PartialFiles> partials_;
+  std::thread watcher_;
+};
+
+}  // namespace reelmill
