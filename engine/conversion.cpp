@@ -1,8 +1,11 @@
 #include "engine/conversion.h"
 
+#include <algorithm>
+#include <memory>
 #include <ostream>
 #include <vector>
 
+#include "engine/frame_pack.h"
 #include "engine/frame_recorder.h"
 #include "engine/input_guard.h"
 #include "engine/playback_clock.h"
@@ -10,6 +13,8 @@
 #include "engine/recorded_frame.h"
 #include "engine/streaming_recording.h"
 #include "engine/work_paths.h"
+#include "imaging/file_io.h"
+#include "imaging/paths.h"
 #include "imaging/pixel_image.h"
 #include "writers/avi/avi_writer.h"
 #include "writers/swf/swf_movie.h"
@@ -81,9 +86,71 @@ ConversionOutcome WriteOutput(const std::string& tempBase, const std::string& ou
 ConversionOutcome WriteOutputTo(const std::string& outputPath, const std::string& tempBase,
                                 const std::string& gifPath, const ConversionSettings& settings, long long totalSteps,
                                 std::ostream& log, std::ostream& err) {
+  // Steps without a file (the later steps of a long frame) cost nothing.
+  std::vector<RecordedFrame> frames;
+  for (const long long step : RecordedSteps(tempBase, gifPath, totalSteps))
+    frames.push_back(RecordedFrame{step, TempFramePath(tempBase, gifPath, step), 0, 0, true});
+  return WriteRecordedFrames(outputPath, frames, gifPath, settings, totalSteps, log, err);
+}
+
+namespace {
+
+// The AVI of frames shown the given numbers of times in a row.
+ConversionOutcome WriteAvi(ConversionOutcome outcome, const std::vector<RecordedFrame>& frames,
+                           const std::vector<long long>& times, const ConversionSettings& settings, std::ostream& log,
+                           std::ostream& err) {
+  AviWriter writer(log, err);
+  for (std::size_t i = 0; i < frames.size(); ++i) {
+    const RecordedFrame& frame = frames[i];
+    const auto repeat = static_cast<std::uint64_t>(times[i]);
+    if (repeat == 0) continue;
+    if (frame.wholeFile)
+      writer.AddFrameFile(frame.path, repeat);
+    else
+      writer.AddFrameData(frame.path, frame.offset, frame.size, repeat);
+    outcome.frames += times[i];
+  }
+  writer.SetOutputPath(outcome.outputPath);
+  writer.SetFrameRate(EffectiveFrameRate(settings.frameRate));
+  writer.SetFrameSize(settings.width, settings.height);
+  const int result = writer.Write();
+  outcome.ok = result == AviWriter::kOk;
+  if (!outcome.ok) outcome.error = AviFailure(result) + " (" + outcome.outputPath + ")";
+  return outcome;
+}
+
+// The SWF of `movieFrames` frames, where frames[i] starts at frame
+// firstFrame[i] and the frames after it without a picture show it again.
+ConversionOutcome WriteSwf(ConversionOutcome outcome, const std::vector<RecordedFrame>& frames,
+                           const std::vector<long long>& firstFrame, long long movieFrames,
+                           const ConversionSettings& settings) {
+  std::vector<JpegFramePiece> pieces(static_cast<std::size_t>(movieFrames > 0 ? movieFrames : 0));
+  for (std::size_t i = 0; i < frames.size(); ++i) {
+    const long long at = firstFrame[i];
+    if (at < 0 || at >= movieFrames) continue;
+    const RecordedFrame& frame = frames[i];
+    std::uint64_t size = frame.size;
+    if (frame.wholeFile) {
+      const auto measured = FileSize(frame.path);
+      if (!measured) continue;  // gone: the frame shows the one before
+      size = *measured;
+    }
+    pieces[static_cast<std::size_t>(at)] = JpegFramePiece{frame.path, frame.offset, size};
+  }
+  outcome.ok = WriteJpegFrameMovie(outcome.outputPath, static_cast<float>(settings.width),
+                                   static_cast<float>(settings.height), EffectiveFrameRate(settings.frameRate), pieces);
+  outcome.frames = movieFrames;
+  if (!outcome.ok) outcome.error = "the output file could not be written (" + outcome.outputPath + ")";
+  return outcome;
+}
+
+}  // namespace
+
+ConversionOutcome WriteRecordedFrames(const std::string& outputPath, const std::vector<RecordedFrame>& frames,
+                                      const std::string& gifPath, const ConversionSettings& settings,
+                                      long long totalSteps, std::ostream& log, std::ostream& err) {
   ConversionOutcome outcome;
   outcome.outputPath = outputPath;
-  const int fps = EffectiveFrameRate(settings.frameRate);
   if (settings.outputKind != kOutputAvi && settings.outputKind != kOutputSwf) {
     outcome.error = "unknown output kind \"" + settings.outputKind + "\"";
     return outcome;
@@ -95,32 +162,18 @@ ConversionOutcome WriteOutputTo(const std::string& outputPath, const std::string
       return outcome;
     }
   }
-
-  // Steps without a file (the later steps of a long frame) cost nothing.
-  const std::vector<long long> recorded = RecordedSteps(tempBase, gifPath, totalSteps);
-  if (settings.outputKind == kOutputAvi) {
-    AviWriter writer(log, err);
-    for (const long long step : recorded) writer.AddFrameFile(TempFramePath(tempBase, gifPath, step));
-    writer.SetOutputPath(outcome.outputPath);
-    writer.SetFrameRate(fps);
-    writer.SetFrameSize(settings.width, settings.height);
-    const int result = writer.Write();
-    outcome.ok = result == AviWriter::kOk;
-    outcome.frames = static_cast<long long>(recorded.size());
-    if (!outcome.ok) outcome.error = AviFailure(result) + " (" + outcome.outputPath + ")";
-  } else {
-    // One movie frame per step, at most kMaxJpegMovieFrames of them (checked
-    // above); a step without a file shows the picture before it again.
-    std::vector<std::string> frames(static_cast<std::size_t>(totalSteps > 0 ? totalSteps : 0));
-    const std::string missing = TempFolderOf(tempBase) + "\n";  // no file has this name
-    for (std::string& frame : frames) frame = missing;
-    for (const long long step : recorded) frames[static_cast<std::size_t>(step)] = TempFramePath(tempBase, gifPath, step);
-    outcome.ok = WriteJpegFrameMovie(outcome.outputPath, static_cast<float>(settings.width),
-                                     static_cast<float>(settings.height), fps, frames);
-    outcome.frames = static_cast<long long>(frames.size());
-    if (!outcome.ok) outcome.error = "the output file could not be written (" + outcome.outputPath + ")";
+  // The frames of steps 0 to totalSteps - 1, each once: an AVI takes them one
+  // after the other, an SWF shows each at its step (checked above to fit).
+  std::vector<RecordedFrame> inPass;
+  std::vector<long long> steps;
+  for (const RecordedFrame& frame : frames) {
+    if (frame.step < 0 || frame.step >= totalSteps) continue;
+    inPass.push_back(frame);
+    steps.push_back(frame.step);
   }
-  return outcome;
+  if (settings.outputKind == kOutputAvi)
+    return WriteAvi(outcome, inPass, std::vector<long long>(inPass.size(), 1), settings, log, err);
+  return WriteSwf(outcome, inPass, steps, totalSteps, settings);
 }
 
 ConversionOutcome GifConverter::WriteRealTime(const std::string& gifPath, const Recorded& recorded,
@@ -129,48 +182,43 @@ ConversionOutcome GifConverter::WriteRealTime(const std::string& gifPath, const 
   ConversionOutcome outcome;
   outcome.outputPath = outputPath_.empty() ? OutputPathFor(settings.outputFolder, gifPath, settings.outputKind)
                                            : outputPath_;
-  const int fps = EffectiveFrameRate(settings.frameRate);
-  const std::vector<long long> repeats = RealTimeRepeats(recorded.imageDelays, fps);
-  long long frames = 0;
-  for (const long long n : repeats) frames += n;
-  outcome.frames = frames;
-  const auto imageFile = [&](std::size_t image) {
-    return TempFramePath(workFolder_, gifPath, recorded.imageSteps[image]);
-  };
-  if (settings.outputKind == kOutputAvi) {
-    AviWriter writer(log, err);
-    for (std::size_t i = 0; i < repeats.size(); ++i)
-      if (repeats[i] > 0) writer.AddFrameFile(imageFile(i), static_cast<std::uint64_t>(repeats[i]));
-    writer.SetOutputPath(outcome.outputPath);
-    writer.SetFrameRate(fps);
-    writer.SetFrameSize(settings.width, settings.height);
-    const int result = writer.Write();
-    outcome.ok = result == AviWriter::kOk;
-    if (!outcome.ok) outcome.error = AviFailure(result) + " (" + outcome.outputPath + ")";
-    return outcome;
-  }
-  if (frames > static_cast<long long>(kMaxJpegMovieFrames)) {
-    outcome.error = "a SWF movie holds at most " + std::to_string(kMaxJpegMovieFrames) + " frames, and at " +
-                    std::to_string(fps) + " frames per second this GIF needs " + std::to_string(frames);
-    return outcome;
-  }
-  // A frame that repeats the one before defines no new picture.
-  std::vector<std::string> files;
-  const std::string missing = TempFolderOf(workFolder_) + "\n";
+  const std::vector<long long> repeats = RealTimeRepeats(recorded.imageDelays, EffectiveFrameRate(settings.frameRate));
+  // Each image's recorded frame, found by the step it was recorded at.
+  std::vector<RecordedFrame> images;
+  std::vector<long long> times, firstFrame;
+  long long movieFrames = 0;
   for (std::size_t i = 0; i < repeats.size(); ++i) {
-    for (long long n = 0; n < repeats[i]; ++n) files.push_back(n == 0 ? imageFile(i) : missing);
+    const auto frame = std::lower_bound(recorded.frames.begin(), recorded.frames.end(), recorded.imageSteps[i],
+                                        [](const RecordedFrame& f, long long step) { return f.step < step; });
+    if (frame == recorded.frames.end() || frame->step != recorded.imageSteps[i]) continue;
+    images.push_back(*frame);
+    times.push_back(repeats[i]);
+    firstFrame.push_back(repeats[i] > 0 ? movieFrames : -1);
+    movieFrames += repeats[i];
   }
-  outcome.ok = WriteJpegFrameMovie(outcome.outputPath, static_cast<float>(settings.width),
-                                   static_cast<float>(settings.height), fps, files);
-  if (!outcome.ok) outcome.error = "the output file could not be written (" + outcome.outputPath + ")";
-  return outcome;
+  if (settings.outputKind == kOutputAvi) return WriteAvi(outcome, images, times, settings, log, err);
+  if (movieFrames > static_cast<long long>(kMaxJpegMovieFrames)) {
+    outcome.error = "a SWF movie holds at most " + std::to_string(kMaxJpegMovieFrames) + " frames, and at " +
+                    std::to_string(EffectiveFrameRate(settings.frameRate)) + " frames per second this GIF needs " +
+                    std::to_string(movieFrames);
+    return outcome;
+  }
+  return WriteSwf(outcome, images, firstFrame, movieFrames, settings);
 }
 
 GifConverter::GifConverter(ConversionSettings settings, std::string workFolder)
     : settings_(std::move(settings)), workFolder_(std::move(workFolder)) {}
 
 GifConverter::Recorded GifConverter::RecordStreamingPass(const std::string& gifPath) {
+  // One pack file for all frames: cheaper than a file per frame, same bytes.
+  Recorded recorded;
+  recorded.pack = std::make_shared<FramePack>(TempFolderOf(workFolder_) + FileNameOf(gifPath) + ".frames");
+  if (!recorded.pack->Ok()) {
+    recorded.error = "cannot create a file in the temporary folder " + TempFolderOf(workFolder_);
+    return recorded;
+  }
   StreamingOptions options;
+  options.pack = recorded.pack.get();
   options.workFolder = workFolder_;
   options.jpegQuality = settings_.quality;
   options.outputWidth = settings_.width;
@@ -185,8 +233,6 @@ GifConverter::Recorded GifConverter::RecordStreamingPass(const std::string& gifP
       options.maxSteps = frames;
   }
   const StreamingOutcome streamed = RecordStreaming(gifPath, options);
-
-  Recorded recorded;
   if (!streamed.ok) {
     recorded.cancelled = streamed.cancelled;
     if (!streamed.tooLong)
@@ -201,6 +247,8 @@ GifConverter::Recorded GifConverter::RecordStreamingPass(const std::string& gifP
   }
   recorded.imageSteps = streamed.imageSteps;
   recorded.imageDelays = streamed.imageDelays;
+  for (const auto& [step, entry] : recorded.pack->Frames())
+    recorded.frames.push_back(RecordedFrame{step, recorded.pack->Path(), entry.offset, entry.size, false});
   recorded.error =
       RecordingFailureReason(streamed.failures, streamed.scaleFailures, streamed.frames, settings_, workFolder_);
   recorded.ok = recorded.error.empty();
@@ -243,6 +291,8 @@ GifConverter::Recorded GifConverter::RecordWithFrameRecorder(const std::string& 
                                           recorder.FrameCount(), settings_, workFolder_);
   recorded.ok = recorded.error.empty();
   recorded.totalSteps = recorder.TotalSteps();
+  for (const long long step : RecordedSteps(workFolder_, gifPath, recorded.totalSteps))
+    recorded.frames.push_back(RecordedFrame{step, TempFramePath(workFolder_, gifPath, step), 0, 0, true});
   return recorded;
 }
 
@@ -264,8 +314,8 @@ ConversionOutcome GifConverter::Convert(const std::string& gifPath) {
 
   // Real timing needs each image's own delay, which only the streaming road keeps.
   const bool realTime = timing_ == OutputTiming::Real;
-  const Recorded recorded = road_ == RecordingRoad::Streaming || realTime ? RecordStreamingPass(gifPath)
-                                                                          : RecordWithFrameRecorder(gifPath);
+  Recorded recorded = road_ == RecordingRoad::Streaming || realTime ? RecordStreamingPass(gifPath)
+                                                                    : RecordWithFrameRecorder(gifPath);
   if (recorded.ok && !(cancel_ && cancel_->load())) {
     ConversionSettings settings = settings_;
     if (settings.width <= 0 || settings.height <= 0) {
@@ -273,12 +323,13 @@ ConversionOutcome GifConverter::Convert(const std::string& gifPath) {
       settings.height = recorded.height;
     }
     outcome = realTime ? WriteRealTime(gifPath, recorded, settings, log, err)
-                       : WriteOutputTo(outcome.outputPath, workFolder_, gifPath, settings, recorded.totalSteps,
-                                       log, err);
+                       : WriteRecordedFrames(outcome.outputPath, recorded.frames, gifPath, settings,
+                                             recorded.totalSteps, log, err);
   } else {
     outcome.cancelled = recorded.cancelled || (cancel_ && cancel_->load());
     outcome.error = outcome.cancelled ? "interrupted" : recorded.error;
   }
+  recorded.pack.reset();
   ResetTempFolder(workFolder_);
   return outcome;
 }

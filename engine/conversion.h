@@ -4,7 +4,9 @@
 // real time; GifConverter runs it at once for the command line and the tests.
 
 #include <atomic>
+#include <cstdint>
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +14,8 @@
 #include "engine/conversion_settings.h"
 
 namespace reelmill {
+
+class FramePack;
 
 struct ConversionOutcome {
   bool ok = false;
@@ -30,6 +34,21 @@ struct ConversionOutcome {
 ConversionOutcome WriteOutput(const std::string& tempBase, const std::string& outputFolder,
                               const std::string& gifPath, const ConversionSettings& settings, long long totalSteps,
                               std::ostream& log, std::ostream& err);
+
+// A recorded frame: a whole file, or a piece of one (a pack of frames).
+struct RecordedFrame {
+  long long step = 0;
+  std::string path;
+  std::uint64_t offset = 0;
+  std::uint64_t size = 0;
+  bool wholeFile = true;
+};
+
+// The output of the frames recorded at steps 0 to totalSteps - 1, into the
+// file `outputPath`; `frames` in step order.
+ConversionOutcome WriteRecordedFrames(const std::string& outputPath, const std::vector<RecordedFrame>& frames,
+                                      const std::string& gifPath, const ConversionSettings& settings,
+                                      long long totalSteps, std::ostream& log, std::ostream& err);
 
 // The same into the file `outputPath`.
 ConversionOutcome WriteOutputTo(const std::string& outputPath, const std::string& tempBase,
@@ -104,7 +123,9 @@ class GifConverter {
     long long totalSteps = 0;
     int width = 0;
     int height = 0;
-    std::vector<long long> imageSteps;  // real timing: each image's file
+    std::vector<RecordedFrame> frames;  // in step order
+    std::shared_ptr<FramePack> pack;    // holds the frames of the streaming road
+    std::vector<long long> imageSteps;  // real timing: each image's step
     std::vector<int> imageDelays;
   };
   ConversionOutcome WriteRealTime(const std::string& gifPath, const Recorded& recorded,

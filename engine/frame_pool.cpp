@@ -33,7 +33,7 @@ FramePool::FramePool(int threads, const std::function<FrameWriter()>& makeWriter
 
 FramePool::~FramePool() { Finish(); }
 
-void FramePool::Submit(const PixelImage& frame, std::string path) {
+void FramePool::Submit(const PixelImage& frame, std::string path, long long tag) {
   std::unique_lock lock(mutex_);
   spaceFree_.wait(lock, [&] { return !free_.empty() || created_ < capacity_; });
   PixelImage buffer;
@@ -46,7 +46,7 @@ void FramePool::Submit(const PixelImage& frame, std::string path) {
   lock.unlock();
   CopyFrameInto(buffer, frame);
   lock.lock();
-  queue_.push_back({std::move(buffer), std::move(path)});
+  queue_.push_back({std::move(buffer), std::move(path), tag});
   workAvailable_.notify_one();
 }
 
@@ -69,7 +69,7 @@ void FramePool::Work(FrameWriter writer) {
     Job job = std::move(queue_.front());
     queue_.pop_front();
     lock.unlock();
-    const FrameWriteResult result = writer(job.frame, job.path);
+    const FrameWriteResult result = writer(job.frame, job.path, job.tag);
     lock.lock();
     failures_.Add(result);
     free_.push_back(std::move(job.frame));

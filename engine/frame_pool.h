@@ -29,9 +29,11 @@ class FramePool {
  public:
   static constexpr int kBuffersPerThread = 2;
 
-  // Writes one frame to `path`. Each thread gets its own writer from
-  // `makeWriter`, so encoders keep their state between frames.
-  using FrameWriter = std::function<FrameWriteResult(const PixelImage& frame, const std::string& path)>;
+  // Writes one frame to `path`; `tag` is the caller's (a step, an index).
+  // Each thread gets its own writer from `makeWriter`, so encoders keep
+  // their state between frames.
+  using FrameWriter =
+      std::function<FrameWriteResult(const PixelImage& frame, const std::string& path, long long tag)>;
 
   FramePool(int threads, const std::function<FrameWriter()>& makeWriter);
   ~FramePool();
@@ -39,7 +41,7 @@ class FramePool {
   FramePool& operator=(const FramePool&) = delete;
 
   // Queues a copy of `frame`; waits only while every buffer is in use.
-  void Submit(const PixelImage& frame, std::string path);
+  void Submit(const PixelImage& frame, std::string path, long long tag = 0);
   // Waits for every frame submitted and ends the threads.
   FrameFailures Finish();
 
@@ -47,6 +49,7 @@ class FramePool {
   struct Job {
     PixelImage frame;
     std::string path;
+    long long tag = 0;
   };
 
   void Work(FrameWriter writer);

@@ -107,7 +107,7 @@ void SequenceExport::WriteAll(int threads, const std::atomic<bool>* cancel) {
   const std::string folder = SequenceFolder();
   if (!IsDirectory(folder)) CreateFolderPath(folder);
   FramePool pool(threads, [this] {
-    return [this](const PixelImage& frame, const std::string& path) {
+    return [this](const PixelImage& frame, const std::string& path, long long /*tag*/) {
       return SaveFrame(frame, path) ? FrameWriteResult::Written : FrameWriteResult::NotWritten;
     };
   });

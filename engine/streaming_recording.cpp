@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 
+#include "engine/frame_pack.h"
 #include "engine/frame_pool.h"
 #include "engine/frame_timing.h"
 #include "engine/real_timing.h"
@@ -26,7 +27,7 @@ constexpr const char* kNoFrames = "not a GIF this program can read, or it holds 
 class FrameFileWriter {
  public:
   explicit FrameFileWriter(const StreamingOptions& options) : options_(options) {}
-  FrameWriteResult Write(const PixelImage& frame, const std::string& path) {
+  FrameWriteResult Write(const PixelImage& frame, const std::string& path, long long step) {
     const int quality = JpegQualityFrom(RecordingProperties(options_.jpegQuality));
     std::span<const std::uint8_t> jpeg;
     if (NeedsScaling(frame, options_.outputWidth, options_.outputHeight)) {
@@ -36,7 +37,9 @@ class FrameFileWriter {
     } else {
       jpeg = encoder_.Encode(frame, quality);
     }
-    return !jpeg.empty() && WriteFileBytes(path, jpeg) ? FrameWriteResult::Written : FrameWriteResult::NotWritten;
+    if (jpeg.empty()) return FrameWriteResult::NotWritten;
+    const bool written = options_.pack ? options_.pack->Add(step, jpeg) : WriteFileBytes(path, jpeg);
+    return written ? FrameWriteResult::Written : FrameWriteResult::NotWritten;
   }
 
  private:
@@ -105,11 +108,11 @@ Pass RecordPass(std::span<const std::uint8_t> data, const std::string& gifPath, 
       pass.tooLong = true;
       return false;
     }
-    std::string path = TempFramePath(options.workFolder, gifPath, counter);
+    std::string path = options.pack ? std::string() : TempFramePath(options.workFolder, gifPath, counter);
     if (pool)
-      pool->Submit(frame, std::move(path));
+      pool->Submit(frame, std::move(path), counter);
     else
-      pass.failures.Add(inlineWriter->Write(frame, path));
+      pass.failures.Add(inlineWriter->Write(frame, path, counter));
     counter += StepsOf(ms);
     ++pass.frames;
     return true;
@@ -138,8 +141,9 @@ Pass RecordPass(std::span<const std::uint8_t> data, const std::string& gifPath, 
       }
       if (pass.threads > 1)
         pool.emplace(pass.threads, [&options] {
-          return [writer = std::make_shared<FrameFileWriter>(options)](const PixelImage& f, const std::string& p) {
-            return writer->Write(f, p);
+          return [writer = std::make_shared<FrameFileWriter>(options)](const PixelImage& f, const std::string& p,
+                                                                      long long step) {
+            return writer->Write(f, p, step);
           };
         });
       else
@@ -166,6 +170,14 @@ bool SameDisplayTimes(const AnimatedGifControl& a, const AnimatedGifControl& b, 
 // not vouch for it, as far as `frames` frames need it.
 void LoadCheckedTable(AnimatedGifControl& checked, std::span<const std::uint8_t> data, int frames) {
   checked.LoadPictureData(data, FramePictures::Check, std::max(frames, 2));
+}
+
+// Drops what a pass recorded, so another pass can start over.
+void StartOver(const StreamingOptions& options) {
+  if (options.pack)
+    options.pack->Clear();
+  else
+    ResetTempFolder(options.workFolder);
 }
 
 StreamingOutcome Failed(std::string why) {
@@ -223,7 +235,7 @@ StreamingOutcome RecordStreaming(const std::string& gifPath, const StreamingOpti
     if (checkedMs / kStepMs > options.maxSteps) return TooLong(options.maxSteps);
     StreamingOptions unlimited = options;
     unlimited.maxSteps = 0;
-    ResetTempFolder(options.workFolder);
+    StartOver(options);
     const StreamingOutcome outcome = RecordStreaming(gifPath, unlimited);
     return outcome.ok && outcome.totalSteps > options.maxSteps ? TooLong(options.maxSteps) : outcome;
   }
@@ -235,7 +247,7 @@ StreamingOutcome RecordStreaming(const std::string& gifPath, const StreamingOpti
     LoadCheckedTable(checked, *data, pass.frames);
     table = &checked;
     if (!SameDisplayTimes(described, checked, pass.frames)) {
-      ResetTempFolder(options.workFolder);
+      StartOver(options);
       pass = RecordPass(*data, gifPath, checked, options);
       if (auto failure = PassFailure(pass, options.maxSteps)) return *failure;
     }

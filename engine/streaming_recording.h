@@ -15,6 +15,8 @@
 
 namespace reelmill {
 
+class FramePack;
+
 struct StreamingOptions {
   std::string workFolder;  // the temporary frame folder lives under it
   int jpegQuality = 100;
@@ -32,6 +34,9 @@ struct StreamingOptions {
   std::uint64_t memoryBudget = GifCodec::kMaxDecodedBytes;
   // Checked before each frame; once set, the pass stops and fails.
   const std::atomic<bool>* cancel = nullptr;
+  // When set, frames go into this pack by their step instead of into
+  // numbered files.
+  FramePack* pack = nullptr;
 };
 
 struct StreamingOutcome {
@@ -52,8 +57,8 @@ struct StreamingOutcome {
   std::vector<int> imageDelays;
 };
 
-// Records the pass into the temporary frame folder, which may hold files
-// afterwards even when the pass fails; the caller empties it.
+// Records the pass into the temporary frame folder (or the pack), which may
+// hold files afterwards even when the pass fails; the caller empties it.
 StreamingOutcome RecordStreaming(const std::string& gifPath, const StreamingOptions& options);
 
 }  // namespace reelmill

@@ -45,9 +45,33 @@ int AviWriter::AddFrameFile(const std::string& path, std::uint64_t times) {
   if (!size) return kPreparationFailed;
   err_ << path << " size is " << *size << '\n';
   if (*size == 0 || times == 0) return kPreparationFailed;
-  frames_.push_back(AviFrameEntry{*size, times, path});
+  frames_.push_back(AviFrameEntry{*size, times, path, 0, true});
   return kOk;
 }
+
+int AviWriter::AddFrameData(const std::string& path, std::uint64_t offset, std::uint64_t size, std::uint64_t times) {
+  if (size < kJfifHeadBytes + kJfifIdentifierBytes || times == 0) return kPreparationFailed;
+  frames_.push_back(AviFrameEntry{size, times, path, offset, false});
+  return kOk;
+}
+
+// The frame file being read; frames that share a file share one handle.
+struct AviWriter::Reader {
+  ~Reader() { Close(); }
+  std::FILE* Open(const std::string& path) {
+    if (file && path == openPath) return file;
+    Close();
+    file = std::fopen(path.c_str(), "rb");
+    openPath = path;
+    return file;
+  }
+  void Close() {
+    if (file) std::fclose(file);
+    file = nullptr;
+  }
+  std::FILE* file = nullptr;
+  std::string openPath;
+};
 
 std::uint64_t AviWriter::FrameCount() const {
   std::uint64_t count = 0;
@@ -172,10 +196,11 @@ int AviWriter::Write() {
   std::stable_sort(frames_.begin(), frames_.end(), PathBefore);
   std::vector<std::uint8_t> buffer(kCopyBufferSize);
   std::uint64_t written = 0;
+  Reader reader;
   for (const AviFrameEntry& entry : frames_) {
     for (std::uint64_t copy = 0; copy < entry.times; ++copy) {
       out_ << "dealing with " << entry.path << '\n';
-      const int result = CopyFrame(entry, output, buffer, written);
+      const int result = CopyFrame(entry, reader, output, buffer, written);
       if (result == kCannotWriteOutput) return writeFailed();
       if (result != kOk) return result;
     }
@@ -206,16 +231,17 @@ int AviWriter::Write() {
   return kOk;
 }
 
-int AviWriter::CopyFrame(const AviFrameEntry& entry, AtomicFileWriter& output, std::vector<std::uint8_t>& buffer,
-                         std::uint64_t& written) {
-  std::FILE* file = std::fopen(entry.path.c_str(), "rb");
+int AviWriter::CopyFrame(const AviFrameEntry& entry, Reader& reader, AtomicFileWriter& output,
+                         std::vector<std::uint8_t>& buffer, std::uint64_t& written) {
+  std::FILE* file = reader.Open(entry.path);
   if (!file) {
     Fail("couldn't open file (" + entry.path + ")!");
     return kCannotOpenFrame;
   }
   std::uint8_t head[kJfifHeadBytes + kJfifIdentifierBytes];
-  if (std::fread(head, 1, kJfifHeadBytes, file) != kJfifHeadBytes) {
-    std::fclose(file);
+  if (std::fseek(file, static_cast<long>(entry.offset), SEEK_SET) != 0 ||
+      std::fread(head, 1, kJfifHeadBytes, file) != kJfifHeadBytes) {
+    reader.Close();
     Fail("reading error");
     return kFrameReadError;
   }
@@ -230,14 +256,18 @@ int AviWriter::CopyFrame(const AviFrameEntry& entry, AtomicFileWriter& output, s
   chunk.Fourcc("AVI1");
   bool ok = output.Write(chunk.Buffer());
 
+  // A whole file is read to its end, so a file that grew shows in the total;
+  // a frame within a file ends where its range does.
   std::uint64_t copied = 0;
-  while (ok) {
-    const std::size_t n = std::fread(buffer.data(), 1, buffer.size(), file);
+  std::uint64_t left = entry.wholeFile ? UINT64_MAX : entry.size - sizeof head;
+  while (ok && left > 0) {
+    const std::size_t n = std::fread(buffer.data(), 1, std::min<std::uint64_t>(buffer.size(), left), file);
     if (n == 0) break;
     ok = output.Write(buffer.data(), n);
     copied += n;
+    left -= n;
   }
-  std::fclose(file);
+  if (entry.wholeFile) reader.Close();
 
   const std::uint64_t pad = padded - entry.size;
   static constexpr std::uint8_t kPad[3] = {0, 0, 0};

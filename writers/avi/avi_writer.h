@@ -19,9 +19,11 @@ namespace reelmill {
 class AtomicFileWriter;
 
 struct AviFrameEntry {
-  std::uint64_t size = 0;    // bytes of the frame file, measured at registration
-  std::uint64_t times = 1;   // frames in a row that show this file
+  std::uint64_t size = 0;    // bytes of the frame, measured at registration
+  std::uint64_t times = 1;   // frames in a row that show this picture
   std::string path;
+  std::uint64_t offset = 0;  // where the frame starts in the file
+  bool wholeFile = true;     // the frame is the whole file, read to its end
 };
 
 class AviWriter final {
@@ -49,6 +51,10 @@ class AviWriter final {
   // With `times` above 1 the picture fills that many frames in a row, each
   // frame a copy of the file.
   int AddFrameFile(const std::string& path, std::uint64_t times = 1);
+  // Registers the `size` bytes at `offset` of `path` as a frame, for frames
+  // kept one after the other in one file; -1 when the range is shorter than
+  // a JFIF head or `times` is 0.
+  int AddFrameData(const std::string& path, std::uint64_t offset, std::uint64_t size, std::uint64_t times = 1);
   void SetOutputPath(const std::string& path) { outputPath_ = path; }
   // Frames per second; values below 1 are taken as 1, and values above a
   // million as a million, so the time per frame is never zero.
@@ -67,8 +73,9 @@ class AviWriter final {
   };
 
   bool Prepare(Prepared& prepared);
-  int CopyFrame(const AviFrameEntry& entry, AtomicFileWriter& output, std::vector<std::uint8_t>& buffer,
-                std::uint64_t& written);
+  struct Reader;
+  int CopyFrame(const AviFrameEntry& entry, Reader& reader, AtomicFileWriter& output,
+                std::vector<std::uint8_t>& buffer, std::uint64_t& written);
   std::uint64_t FrameCount() const;
   void Fail(const std::string& message) const;
 
