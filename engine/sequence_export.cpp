@@ -7,10 +7,12 @@
 #include "engine/input_guard.h"
 #include "engine/recorded_frame.h"
 #include "engine/work_paths.h"
+#include "imaging/codec_registry.h"
 #include "imaging/codecs/animated_gif_control.h"
 #include "imaging/codecs/gif_codec.h"
 #include "imaging/codecs/gif_decoder.h"
 #include "imaging/file_io.h"
+#include "imaging/image_codec.h"
 #include "imaging/image_properties.h"
 #include "imaging/paths.h"
 
@@ -68,14 +70,25 @@ std::string SequenceExport::FramePath(int frame) const {
   return SequenceFramePath(outputFolder_, sourcePath_, extension_, frame);
 }
 
-bool SequenceExport::SaveFrame(const PixelImage& frame, const std::string& path) const {
+std::unique_ptr<ImageCodec> SequenceExport::NewCodec() const {
+  const CodecRegistry& registry = CodecRegistry::Instance();
+  return registry.CreateCodec(registry.FormatFromPath(FramePath(0)));
+}
+
+bool SequenceExport::SaveFrame(const PixelImage& frame, const std::string& path, ImageCodec& codec) const {
   // However it is named, the source is never written over.
   if (SameFile(path, sourcePath_)) return false;
   ImageProperties properties;
   properties.Set(QualityKey, std::to_string(options_.quality));
-  if (!NeedsScaling(frame, options_.width, options_.height)) return frame.Save(path, properties);
+  // What PixelImage::Save does, with a codec that keeps its buffers.
+  if (!NeedsScaling(frame, options_.width, options_.height)) {
+    const PixelImage* const images[] = {&frame};
+    return codec.SaveFile(path, images, properties);
+  }
   const auto scaled = ScaledForRecording(frame, options_.width, options_.height);
-  return scaled && scaled->Save(path, properties);
+  if (!scaled) return false;
+  const PixelImage* const images[] = {&*scaled};
+  return codec.SaveFile(path, images, properties);
 }
 
 void SequenceExport::Advance() {
@@ -90,7 +103,8 @@ bool SequenceExport::WriteNext() {
   if (Done()) return false;
   const std::string folder = SequenceFolder();
   if (!IsDirectory(folder)) CreateFolderPath(folder);
-  const bool saved = SaveFrame(*next_, FramePath(position_));
+  if (!codec_) codec_ = NewCodec();
+  const bool saved = codec_ && SaveFrame(*next_, FramePath(position_), *codec_);
   if (!saved) ++failures_;
   Advance();
   return saved;
@@ -107,8 +121,9 @@ void SequenceExport::WriteAll(int threads, const std::atomic<bool>* cancel) {
   const std::string folder = SequenceFolder();
   if (!IsDirectory(folder)) CreateFolderPath(folder);
   FramePool pool(threads, [this] {
-    return [this](const PixelImage& frame, const std::string& path, long long /*tag*/) {
-      return SaveFrame(frame, path) ? FrameWriteResult::Written : FrameWriteResult::NotWritten;
+    return [this, codec = std::shared_ptr<ImageCodec>(NewCodec())](const PixelImage& frame, const std::string& path,
+                                                                   long long /*tag*/) {
+      return codec && SaveFrame(frame, path, *codec) ? FrameWriteResult::Written : FrameWriteResult::NotWritten;
     };
   });
   while (!Done() && !cancelled()) {

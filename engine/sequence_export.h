@@ -15,6 +15,7 @@
 namespace reelmill {
 
 class GifFrameCursor;
+class ImageCodec;
 class PixelImage;
 
 // What the command line may ask beyond the window's export.
@@ -58,7 +59,9 @@ class SequenceExport {
   std::string FramePath(int frame) const;
 
  private:
-  bool SaveFrame(const PixelImage& frame, const std::string& path) const;
+  // Saves with `codec`, which each thread keeps for all its frames.
+  bool SaveFrame(const PixelImage& frame, const std::string& path, ImageCodec& codec) const;
+  std::unique_ptr<ImageCodec> NewCodec() const;
   void Advance();
 
   std::string sourcePath_;
@@ -67,6 +70,7 @@ class SequenceExport {
   SequenceOptions options_;
   std::vector<std::uint8_t> data_;
   std::unique_ptr<GifFrameCursor> cursor_;
+  std::unique_ptr<ImageCodec> codec_;  // for WriteNext
   const PixelImage* next_ = nullptr;  // decoded, not yet written
   int frameCount_ = 0;
   int position_ = 0;

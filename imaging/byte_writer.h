@@ -14,6 +14,8 @@ class ByteWriter {
  public:
   ByteWriter() = default;
   explicit ByteWriter(std::size_t reserveBytes) { buffer_.reserve(reserveBytes); }
+  // Writes into `buffer` (emptied first), keeping the memory it already has.
+  explicit ByteWriter(std::vector<std::uint8_t>&& buffer) : buffer_(std::move(buffer)) { buffer_.clear(); }
 
   void U8(std::uint8_t value) { buffer_.push_back(value); }
   void U16le(std::uint16_t value);

@@ -11,4 +11,4 @@ add_library(reelmill_imaging STATIC
 target_include_directories(reelmill_imaging PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(reelmill_imaging
   PUBLIC reelmill_base
-  PRIVATE GIF::GIF PNG::PNG TIFF::TIFF PkgConfig::TURBOJPEG PkgConfig::IMAGEQUANT)
+  PRIVATE GIF::GIF PNG::PNG TIFF::TIFF PkgConfig::TURBOJPEG PkgConfig::IMAGEQUANT PkgConfig::DEFLATE)

@@ -9,7 +9,7 @@ packages=(
   build-essential cmake pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   libgif-dev libturbojpeg0-dev libjpeg62-turbo-dev libpng-dev libtiff-dev
-  libimagequant-dev libpixman-1-dev
+  libimagequant-dev libpixman-1-dev libdeflate-dev
   qt6-base-dev
 )
 if [[ "${1:-}" == "--tests" ]]; then

@@ -4,6 +4,8 @@
 # ratio, with one job and with all cores. It makes its own GIFs: one of 300
 # frames at 480 x 360 and a batch of 50 small ones.
 #   bench/convert/bench_convert.sh [BUILD_DIR]
+# Then image sequences of a 1200-frame GIF and one long GIF to AVI, against
+# ffmpeg -i in.gif out%05d.FORMAT, with time, peak memory and size.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=${1:-$root/build}
@@ -69,3 +71,34 @@ for jobs in 1 "$cores"; do
   printf '%-28s %8s %12s %12s %7.2f\n' "all ($all frames)" "$jobs" "$rf" "$ff" \
     "$(awk -v a="$rf" -v b="$ff" 'BEGIN { print a / b }')"
 done
+
+# Sequences and one long GIF, best of three runs each, with peak memory.
+# The long GIF is 1200 frames of 500 x 500: two full frames, then small
+# updates (ffmpeg's GIF encoder keeps only the changed rectangles).
+command -v /usr/bin/time >/dev/null || { echo "GNU time is needed for the sequences section" >&2; exit 0; }
+ffmpeg -v error -f lavfi -i testsrc=size=500x500:rate=10 -frames:v 1200 "$work/long.gif"
+ffmpeg -v error -f lavfi -i testsrc2=size=256x128:rate=10 -frames:v 449 "$work/clip.gif"
+best_of_three() { # output-folder command...: prints "seconds peak-MB" of the fastest run
+  local out=$1; shift
+  local best="" mem=0
+  for _ in 1 2 3; do
+    rm -rf "$out"; mkdir -p "$out"
+    /usr/bin/time -f '%e %M' -o "$work/time" "$@" >/dev/null 2>&1
+    read -r s kb < "$work/time"
+    if [[ -z $best ]] || awk -v a="$s" -v b="$best" 'BEGIN { exit !(a < b) }'; then best=$s; mem=$((kb / 1024)); fi
+  done
+  echo "$best $mem"
+}
+echo
+printf '%-8s %12s %10s %12s %10s %14s %12s\n' format "reelmill s" "ffmpeg s" "reelmill MB" "ffmpeg MB" "reelmill size" "ffmpeg size"
+for format in png bmp jpg tiff; do
+  read -r rs rm < <(best_of_three "$work/seq" "$convert" --quiet --to "$format" -o "$work/seq" "$work/long.gif")
+  rsize=$(du -sk "$work/seq" | cut -f1)
+  read -r fs fm < <(best_of_three "$work/ff" ffmpeg -v error -i "$work/long.gif" "$work/ff/out%05d.$format")
+  fsize=$(du -sk "$work/ff" | cut -f1)
+  printf '%-8s %12s %10s %12s %10s %12s K %10s K\n' "$format" "$rs" "$fs" "$rm" "$fm" "$rsize" "$fsize"
+done
+read -r rs rm < <(best_of_three "$work/avi" "$convert" --quiet --to avi -o "$work/avi" "$work/clip.gif")
+read -r fs fm < <(best_of_three "$work/ffavi" ffmpeg -v error -i "$work/clip.gif" -c:v mjpeg -q:v 2 "$work/ffavi/clip.avi")
+printf '%-8s %12s %10s %12s %10s   %s\n' "avi" "$rs" "$fs" "$rm" "$fm" \
+  "449 frames of 256 x 128: $(awk -v a="$fs" -v b="$rs" 'BEGIN { printf "%.2fx", a / b }') ffmpeg's speed"

@@ -27,8 +27,9 @@ run() { # label args...
   read -r seconds kb < <(tail -1 "$work/time")
   printf '%-40s %6s %10s %12s\n' "$label" "$status" "$seconds" "$((kb / 1024))"
 }
-run "steps.gif (13.1M steps) to avi" --to avi "$work/steps.gif"
-run "steps.gif (13.1M steps) to swf" --to swf "$work/steps.gif"
+run "steps.gif (13.1M steps) to avi" --to avi --timing window "$work/steps.gif"
+run "steps.gif (13.1M steps) to swf" --to swf --timing window "$work/steps.gif"
+run "steps.gif, real timing, to avi (over 2 GB)" --to avi "$work/steps.gif"
 run "damaged.gif (600 x 1000x1000) to avi" --to avi --jobs 2 "$work/damaged.gif"
 run "huge.gif (10000x10000) --jobs 1" --to avi --jobs 1 "$work/huge.gif"
 run "huge.gif (10000x10000) --jobs 16" --to avi --jobs 16 "$work/huge.gif"

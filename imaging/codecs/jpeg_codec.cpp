@@ -93,8 +93,7 @@ bool JpegCodec::LoadMemory(std::span<const std::uint8_t> data, ImageList& out, s
 bool JpegCodec::SaveFile(const std::string& path, std::span<const PixelImage* const> images,
                          const ImageProperties& properties) {
   if (images.empty() || images[0] == nullptr || images[0]->IsEmpty()) return false;
-  JpegEncoder encoder;
-  const auto bytes = encoder.Encode(*images[0], JpegQualityFrom(properties));
+  const auto bytes = encoder_.Encode(*images[0], JpegQualityFrom(properties));
   return !bytes.empty() && WriteFileAtomically(path, bytes);
 }
 

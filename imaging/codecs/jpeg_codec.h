@@ -10,15 +10,6 @@
 
 namespace reelmill {
 
-class JpegCodec final : public ImageCodec {
- public:
-  bool LoadMemory(std::span<const std::uint8_t> data, ImageList& out,
-                  std::unique_ptr<ImageProperties>& outProperties) override;
-  // Quality from JpegQualityFrom(properties).
-  bool SaveFile(const std::string& path, std::span<const PixelImage* const> images,
-                const ImageProperties& properties) override;
-};
-
 // Compresses frames one after the other, keeping the compressor and the
 // output buffer between them. 24- and 32-bit images are compressed straight
 // from their rows; other depths go through one BGR copy.
@@ -43,5 +34,20 @@ class JpegEncoder {
   unsigned long capacity_ = 0;
   std::vector<std::uint8_t> bgr_;
 };
+
+class JpegCodec final : public ImageCodec {
+ public:
+  bool LoadMemory(std::span<const std::uint8_t> data, ImageList& out,
+                  std::unique_ptr<ImageProperties>& outProperties) override;
+  // Quality from JpegQualityFrom(properties). A codec kept for several saves
+  // keeps its compressor and buffer.
+  bool SaveFile(const std::string& path, std::span<const PixelImage* const> images,
+                const ImageProperties& properties) override;
+
+ private:
+  JpegEncoder encoder_;
+};
+
+
 
 }  // namespace reelmill

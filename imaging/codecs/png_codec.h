@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "imaging/image_codec.h"
 
@@ -13,12 +14,29 @@ namespace reelmill {
 
 class ByteWriter;
 
+// Encodes images one after the other, keeping its working buffers between
+// them so that a sequence of frames does not touch fresh memory each time.
+class PngEncoder {
+ public:
+  // Appends the PNG file of a non-empty image to `out`.
+  bool Encode(const PixelImage& image, ByteWriter& out);
+
+ private:
+  std::vector<std::uint8_t> scanlines_;
+  std::vector<std::uint8_t> deflated_;
+};
+
 class PngCodec final : public ImageCodec {
  public:
   bool LoadMemory(std::span<const std::uint8_t> data, ImageList& out,
                   std::unique_ptr<ImageProperties>& outProperties) override;
+  // A codec kept for several saves reuses its buffers.
   bool SaveFile(const std::string& path, std::span<const PixelImage* const> images,
                 const ImageProperties& properties) override;
+
+ private:
+  PngEncoder encoder_;
+  std::vector<std::uint8_t> file_;
 };
 
 // Decodes a whole PNG stream into `image`; false (image untouched) for

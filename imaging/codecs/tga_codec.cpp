@@ -87,8 +87,7 @@ bool TgaCodec::SaveFile(const std::string& path, std::span<const PixelImage* con
 
   const bool mapped = depth == 8;
   const std::size_t rowBytes = static_cast<std::size_t>(image.Width()) * static_cast<std::size_t>(depth / 8);
-  ByteWriter out(kHeaderBytes + kImageId.size() + (mapped ? 3 * kColourMapLength : 0) +
-                 rowBytes * static_cast<std::size_t>(image.Height()));
+  ByteWriter out(std::move(file_));
   out.U8(static_cast<std::uint8_t>(kImageId.size()));                // ID length
   out.U8(mapped ? 1 : 0);                                            // colour map type
   out.U8(mapped ? kTypeColourMapped : kTypeTrueColour);              // image type
@@ -118,7 +117,9 @@ bool TgaCodec::SaveFile(const std::string& path, std::span<const PixelImage* con
       out.Bytes(repacked);
     }
   }
-  return WriteFileAtomically(path, out.Buffer());
+  const bool ok = WriteFileAtomically(path, out.Buffer());
+  file_ = out.Take();
+  return ok;
 }
 
 bool TgaCodec::LoadMemory(std::span<const std::uint8_t> data, ImageList& out,

@@ -2,6 +2,8 @@
 // TGA files: written uncompressed with a top-left origin; read uncompressed
 // or run-length encoded, colour-mapped, true-colour or grey.
 
+#include <vector>
+
 #include "imaging/image_codec.h"
 
 namespace reelmill {
@@ -15,6 +17,9 @@ class TgaCodec final : public ImageCodec {
   // Writes 8-, 16-, 24- and 32-bit images of at most 65535 x 65535 pixels.
   bool SaveFile(const std::string& path, std::span<const PixelImage* const> images,
                 const ImageProperties& properties) override;
+
+ private:
+  std::vector<std::uint8_t> file_;  // kept between saves
 };
 
 }  // namespace reelmill

@@ -389,7 +389,8 @@ bool TiffCodec::SaveFile(const std::string& path, std::span<const PixelImage* co
   const PixelImage& image = *images[0];
   const int depth = image.BitCount();
 
-  std::vector<std::uint8_t> bytes;
+  std::vector<std::uint8_t>& bytes = file_;
+  bytes.clear();
   MemoryFile file{{}, &bytes, 0};
   {
     TiffFile tiff(file, "w");

@@ -4,6 +4,9 @@
 // Saving writes one LZW page: a palette for 8 bits or fewer, RGB for 16 and
 // 24 bits, RGBA for 32.
 
+#include <cstdint>
+#include <vector>
+
 #include "imaging/image_codec.h"
 
 namespace reelmill {
@@ -18,6 +21,9 @@ class TiffCodec final : public ImageCodec {
                   std::unique_ptr<ImageProperties>& outProperties) override;
   bool SaveFile(const std::string& path, std::span<const PixelImage* const> images,
                 const ImageProperties& properties) override;
+
+ private:
+  std::vector<std::uint8_t> file_;  // kept between saves
 };
 
 }  // namespace reelmill
