@@ -35,7 +35,7 @@ namespace reelmill {
 MainWindow::MainWindow(Desktop& desktop, TimeSource& time, QWidget* parent)
     : QWidget(parent),
       desktop_(desktop),
-      actions_(new WindowActions(this)),
+      actions_(std::make_unique<WindowActions>(this)),
       model_(new FileListModel(this)),
       adder_(new FileAdder(0, this)),
       preview_(new PreviewWidget(time.NewClock(), this)),

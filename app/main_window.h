@@ -121,7 +121,7 @@ class MainWindow final : public QWidget {
   int currentRow_ = 0;
   bool previewPlaying_ = false;
 
-  WindowActions* actions_;
+  std::unique_ptr<WindowActions> actions_;
   FileListModel* model_;
   FileAdder* adder_;
   QTreeView* list_;

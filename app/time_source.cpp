@@ -17,7 +17,7 @@ class EventLoopClock final : public PlaybackClock {
   ~EventLoopClock() override { Cancel(); }
 
   void After(int milliseconds, std::function<void()> tick) override {
-    auto* timer = new QTimer();
+    auto* timer = new QTimer(&owner_);  // owned, so none outlives the clock
     timer->setSingleShot(true);
     timer->setTimerType(Qt::PreciseTimer);
     QObject::connect(timer, &QTimer::timeout, timer, [this, timer, tick = std::move(tick)] {
@@ -32,12 +32,14 @@ class EventLoopClock final : public PlaybackClock {
   void Cancel() override {
     for (QTimer* timer : pending_) {
       timer->stop();
+      timer->disconnect();
       timer->deleteLater();
     }
     pending_.clear();
   }
 
  private:
+  QObject owner_;
   std::vector<QTimer*> pending_;
 };
 
