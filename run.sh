@@ -1,11 +1,18 @@
 #!/usr/bin/env bash
-# Sets everything up, builds, and runs Reelmill's command-line converter.
-# Arguments are passed to it; without any it prints its help.
+# Sets everything up, builds, and starts the Reelmill window. Arguments are
+# GIF files to put in its list, relative to the folder you run this from.
+# The command-line converter is built too: build/tools/reelmill-convert.
 set -euo pipefail
-cd "$(dirname "$0")"
+root=$(cd "$(dirname "$0")" && pwd)
 
-scripts/setup-deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$(nproc)" --target reelmill-convert >&2
-if [[ $# -eq 0 ]]; then set -- --help; fi
-exec build/tools/reelmill-convert "$@"
+if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" ]]; then
+  echo "No display to open the window on: run 'xvfb-run ./run.sh' for a virtual one, or use build/tools/reelmill-convert." >&2
+  exit 1
+fi
+(
+  cd "$root"
+  scripts/setup-deps.sh
+  cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build build -j"$(nproc)" --target reelmill reelmill-convert >&2
+)
+exec "$root/build/app/reelmill" "$@"

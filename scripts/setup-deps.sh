@@ -10,10 +10,11 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   libgif-dev libturbojpeg0-dev libjpeg62-turbo-dev libpng-dev libtiff-dev
   libimagequant-dev libpixman-1-dev libdeflate-dev
-  qt6-base-dev
+  qt6-base-dev qt6-svg-dev
 )
 if [[ "${1:-}" == "--tests" ]]; then
-  packages+=(ffmpeg imagemagick gdk-pixbuf-tests xauth xvfb fonts-dejavu-core parallel)
+  packages+=(ffmpeg imagemagick gdk-pixbuf-tests xauth xvfb fonts-dejavu-core parallel
+    dbus at-spi2-core python3-pyatspi)
 fi
 
 missing=()

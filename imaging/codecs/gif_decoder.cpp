@@ -120,6 +120,24 @@ bool GifDecoder::DecodeEach(std::span<const std::uint8_t> data, const FrameSink&
   return !cursor.Refused();
 }
 
+bool GifDecoder::Measure(std::span<const std::uint8_t> data, Measurement& measurement) const {
+  measurement = Measurement{};
+  GifFrameCursor cursor(data, maxDecodedBytes_);
+  Measurement seen;
+  int delay = 0;
+  while (const PixelImage* frame = cursor.Next(&delay)) {
+    // Decode would keep a copy of every frame: count it against the limit.
+    if (!cursor.Budget().Take(frame->BufferSize())) return false;
+    if (seen.frames++ == 0) {
+      seen.width = frame->Width();
+      seen.height = frame->Height();
+    }
+  }
+  if (cursor.Refused()) return false;
+  measurement = seen;
+  return true;
+}
+
 struct GifFrameCursor::State {
   explicit State(std::span<const std::uint8_t> data) : reader(data) {}
   GifReader reader;

@@ -52,6 +52,15 @@ class GifDecoder final {
   // DecodeEach holds no more than this.
   static std::uint64_t WorkingBytes(int width, int height);
 
+  // How many frames Decode would give and the size of the first, learned
+  // without keeping any frame: the same refusals, the same memory limit.
+  struct Measurement {
+    int frames = 0;
+    int width = 0;
+    int height = 0;
+  };
+  bool Measure(std::span<const std::uint8_t> data, Measurement& measurement) const;
+
   // Bytes of working canvases and kept frames, counted against the limit.
   class FrameBudget {
    public:

@@ -1,7 +1,8 @@
 // Damaged input: every truncated prefix and a few hundred bit-flipped copies
 // of valid GIFs go through LoadMemory. Each is refused with nothing appended
-// or decodes into well-formed frames; the sanitizer build checks that nothing
-// is read outside the buffers.
+// or decodes into well-formed frames, and Measure tells the same count and
+// size without keeping frames; the sanitizer build checks that nothing is
+// read outside the buffers.
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "imaging/codecs/gif_codec.h"
+#include "imaging/codecs/gif_decoder.h"
 #include "imaging/image_list.h"
 #include "imaging/image_properties.h"
 #include "tests/gif/gif_test_util.h"
@@ -52,10 +54,23 @@ std::vector<Sample> Samples() {
 // Decodes a private copy of `bytes` (so the sanitizer sees any read past its
 // end) and checks the outcome is coherent; returns the frame count, 0 when
 // refused.
+// The decoder's frame count and first frame size, as Measure gives them.
+void ExpectMeasureAgrees(const std::vector<std::uint8_t>& bytes, const ImageList& frames, std::uint64_t limit,
+                         const std::string& what) {
+  GifDecoder::Measurement measured;
+  const bool ok = GifDecoder(limit).Measure(bytes, measured);
+  EXPECT_EQ(ok, !frames.Empty()) << what;
+  EXPECT_EQ(measured.frames, static_cast<int>(frames.Count())) << what;
+  EXPECT_EQ(measured.width, frames.Empty() ? 0 : frames.At(0).Width()) << what;
+  EXPECT_EQ(measured.height, frames.Empty() ? 0 : frames.At(0).Height()) << what;
+}
+
 std::size_t DecodeCoherently(std::vector<std::uint8_t> bytes, const std::string& what) {
   ImageList frames;
   std::unique_ptr<ImageProperties> properties;
-  if (!GifCodec().LoadMemory(bytes, frames, properties)) {
+  const bool loaded = GifCodec().LoadMemory(bytes, frames, properties);
+  ExpectMeasureAgrees(bytes, frames, GifCodec::kMaxDecodedBytes, what);
+  if (!loaded) {
     EXPECT_EQ(frames.Count(), 0u) << what;
     EXPECT_EQ(properties, nullptr) << what;
     return 0;
@@ -103,6 +118,20 @@ TEST(GifRobustness, BitFlippedCopiesDecodeCoherently) {
   }
   EXPECT_GT(decoded, 0) << "the copies should exercise the decoder";
   EXPECT_GT(refused, 0) << "and its refusals";
+}
+
+TEST(GifRobustness, MeasureKeepsTheMemoryLimitOfDecode) {
+  const Sample animation = Samples()[2];
+  // 12 x 12: 8-bit picture 144 bytes, 32-bit canvases and frames 576 bytes.
+  // Two canvases and the picture leave room for 0 to 4 kept frames.
+  for (std::uint64_t frames = 0; frames <= 4; ++frames) {
+    const std::uint64_t limit = 144 + 2 * 576 + frames * 576;
+    ImageList kept;
+    std::unique_ptr<ImageProperties> properties;
+    GifCodec(limit).LoadMemory(animation.bytes, kept, properties);
+    EXPECT_EQ(kept.Count(), frames == 4 ? 4u : 0u) << "limit " << limit;
+    ExpectMeasureAgrees(animation.bytes, kept, limit, "limit " + std::to_string(limit));
+  }
 }
 
 }  // namespace

@@ -1,0 +1,138 @@
+#include "app/file_adder.h"
+
+#include <QDir>
+#include <QThread>
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+namespace reelmill {
+
+struct FileAdder::Job {
+  bool fromFolder = false;
+  QString folder;
+  QStringList paths;
+  bool limitReached = false;
+  std::atomic<bool> stop{false};
+  std::atomic<int> next{0};
+  std::mutex mutex;
+  std::vector<std::optional<FileProbe>> results;
+  int delivered = 0;
+  std::vector<std::thread> threads;
+  std::weak_ptr<Job> self;  // what the queued rows hold: a stopped command's rows are dropped
+};
+
+FileAdder::FileAdder(int threads, QObject* parent)
+    : QObject(parent), threads_(threads > 0 ? threads : std::max(1, QThread::idealThreadCount())) {}
+
+FileAdder::~FileAdder() { StopAll(); }
+
+QStringList FileAdder::FolderGifs(const QString& folder) {
+  namespace fs = std::filesystem;
+  std::vector<std::string> names;
+  std::error_code error;
+  fs::directory_iterator it(folder.toStdString(), error), end;
+  for (; !error && it != end; it.increment(error)) {
+    std::error_code ignored;
+    if (!it->is_regular_file(ignored)) continue;
+    const QString name = QString::fromStdString(it->path().filename().string());
+    if (name.endsWith(QLatin1String(".gif"), Qt::CaseInsensitive)) names.push_back(it->path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  QStringList paths;
+  for (const auto& name : names) paths << folder + QString::fromStdString(name);
+  return paths;
+}
+
+void FileAdder::AddFiles(const QStringList& paths) {
+  auto job = std::make_shared<Job>();
+  job->paths = paths;
+  Start(std::move(job));
+}
+
+void FileAdder::AddFolder(const QString& folder) {
+  auto job = std::make_shared<Job>();
+  job->fromFolder = true;
+  job->folder = folder;
+  Start(std::move(job));
+}
+
+void FileAdder::Start(std::shared_ptr<Job> job) {
+  job->self = job;
+  const bool wasBusy = Busy();
+  jobs_.push_back(job);
+  if (!wasBusy) emit BusyChanged(true);
+
+  // Each row is posted as soon as it and every row before it are known, so
+  // rows arrive in order however the threads finish.
+  auto deliverReady = [this](Job& j) {
+    while (j.delivered < static_cast<int>(j.results.size()) && j.results[static_cast<std::size_t>(j.delivered)]) {
+      const FileProbe probe = *j.results[static_cast<std::size_t>(j.delivered)];
+      const QString path = j.paths[j.delivered++];
+      QMetaObject::invokeMethod(
+          this,
+          [this, job = j.self, path, probe] {
+            if (!job.expired()) emit RowReady(path, probe.count, probe.width, probe.height);
+          },
+          Qt::QueuedConnection);
+    }
+    if (j.delivered == static_cast<int>(j.results.size()) && !j.stop) {
+      j.stop = true;  // once: the other threads find nothing left to do
+      QMetaObject::invokeMethod(
+          this,
+          [this, job = j.self] {
+            if (auto alive = job.lock()) Finish(alive.get());
+          },
+          Qt::QueuedConnection);
+    }
+  };
+  auto probeLoop = [this, deliverReady](Job& j) {
+    for (int i; !j.stop && (i = j.next++) < static_cast<int>(j.results.size());) {
+      const FileProbe probe = cache_.Probe(j.paths[i].toStdString());
+      std::lock_guard lock(j.mutex);
+      j.results[static_cast<std::size_t>(i)] = probe;
+      deliverReady(j);
+    }
+  };
+  Job& j = *job;
+  j.threads.emplace_back([this, &j, probeLoop, deliverReady] {
+    if (j.fromFolder) j.paths = FolderGifs(j.folder);
+    if (j.paths.size() >= kLimit) {
+      j.limitReached = true;
+      j.paths = j.paths.mid(0, kLimit);
+    }
+    {
+      std::lock_guard lock(j.mutex);
+      j.results.resize(static_cast<std::size_t>(j.paths.size()));
+      if (j.paths.isEmpty()) deliverReady(j);
+    }
+    std::vector<std::thread> helpers;
+    for (int t = 1; t < threads_ && t < j.paths.size(); ++t) helpers.emplace_back([&] { probeLoop(j); });
+    probeLoop(j);
+    for (auto& helper : helpers) helper.join();
+  });
+}
+
+void FileAdder::Finish(Job* job) {
+  const auto found = std::find_if(jobs_.begin(), jobs_.end(), [job](const auto& j) { return j.get() == job; });
+  if (found == jobs_.end()) return;
+  const std::shared_ptr<Job> done = *found;
+  jobs_.erase(found);
+  for (auto& thread : done->threads) thread.join();
+  emit CommandFinished(done->fromFolder, done->limitReached);
+  if (!Busy()) emit BusyChanged(false);
+}
+
+void FileAdder::StopAll() {
+  for (const auto& job : jobs_) job->stop = true;
+  for (const auto& job : jobs_)
+    for (auto& thread : job->threads) thread.join();
+  const bool wasBusy = Busy();
+  jobs_.clear();
+  if (wasBusy) emit BusyChanged(false);
+}
+
+}  // namespace reelmill

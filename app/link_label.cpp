@@ -1,0 +1,62 @@
+#include "app/link_label.h"
+
+#include <QMouseEvent>
+#include <QPalette>
+#include <QUrl>
+
+#include "app/desktop.h"
+
+namespace reelmill {
+
+LinkLabel::LinkLabel(Desktop& desktop, QString target, const QString& text, QWidget* parent)
+    : QLabel(text, parent), desktop_(desktop), target_(std::move(target)) {
+  QFont underlined = font();
+  underlined.setUnderline(true);
+  setFont(underlined);
+  setCursor(Qt::PointingHandCursor);
+  setToolTip(target_);
+  setAccessibleName(text);
+  setFocusPolicy(Qt::TabFocus);
+  Recolour();
+}
+
+QString LinkLabel::FailureText() {
+  // The desktop reports no reason of its own: the closest is that nothing
+  // is associated with the link.
+  return QStringLiteral("Unable to open hyperlink:\n\nThere is no application associated\nwith the given filename extension.");
+}
+
+void LinkLabel::Open() {
+  if (desktop_.Open(QUrl(target_))) {
+    visited_ = true;
+    Recolour();
+  } else {
+    desktop_.Warning(FailureText());
+  }
+}
+
+void LinkLabel::Recolour() {
+  QPalette colours = palette();
+  const QColor text = hovered_ ? palette().color(QPalette::Highlight) : visited_ ? QColor(0x55, 0x1A, 0x8B) : QColor(0, 0, 0xEE);
+  colours.setColor(QPalette::WindowText, text);
+  setPalette(colours);
+}
+
+void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) Open();
+  QLabel::mouseReleaseEvent(event);
+}
+
+void LinkLabel::enterEvent(QEnterEvent* event) {
+  hovered_ = true;
+  Recolour();
+  QLabel::enterEvent(event);
+}
+
+void LinkLabel::leaveEvent(QEvent* event) {
+  hovered_ = false;
+  Recolour();
+  QLabel::leaveEvent(event);
+}
+
+}  // namespace reelmill

@@ -1,0 +1,16 @@
+#pragma once
+// Where the window writes by default and where its user guide lives.
+
+#include <QString>
+#include <string>
+
+namespace reelmill {
+
+// The program's folder when the program may write there; otherwise the
+// user's videos folder, else the home folder. Ends in '/'.
+std::string DefaultOutputFolder();
+
+// The user guide beside the program, else where `cmake --install` puts it.
+QString HelpFilePath();
+
+}  // namespace reelmill
