@@ -19,6 +19,7 @@
 #include "app/time_source.h"
 #include "app/window_actions.h"
 #include "engine/conversion.h"
+#include "engine/input_guard.h"
 #include "engine/frame_recorder.h"
 #include "engine/scale_image.h"
 #include "engine/work_paths.h"
@@ -71,6 +72,12 @@ void ConversionDriver::Convert() {
   convertAllRunning_ = false;
   listPosition_ = 0;
   failures_.clear();
+  if (!InputIsSafe()) {
+    converting_ = false;
+    window_.PreviewPlaying() = false;
+    ReportFailures();
+    return;
+  }
   recorder.SetRecording(true);
   recorder.SetFileCounter(0);
   window_.ResetTempFolder();
@@ -106,6 +113,7 @@ void ConversionDriver::ConvertAll() {
   converting_ = true;
   window_.PreviewPlaying() = false;
   recorder.ResetPosition();
+  if (!InputIsSafe()) return FinishFile(false);
   window_.ResetTempFolder();
   DeclareOutputSize();
   window_.TogglePreview();
@@ -122,6 +130,15 @@ bool ConversionDriver::HasFrames() {
   if (window_.Preview().Recorder().FrameCount() > 0) return true;
   // Nothing to record: the pass would never reach a last frame.
   failures_ << window_.CurrentFile() + QStringLiteral(": not a GIF this program can read, or it holds no frames");
+  return false;
+}
+
+bool ConversionDriver::InputIsSafe() {
+  // The temporary frame folder is emptied before and after every pass: a GIF
+  // kept there would be deleted with it.
+  const std::string why = InputInTempFolderReason(window_.CurrentFile().toStdString(), window_.WorkFolder());
+  if (why.empty()) return true;
+  failures_ << window_.CurrentFile() + QStringLiteral(": ") + QString::fromStdString(why);
   return false;
 }
 
@@ -205,6 +222,7 @@ void ConversionDriver::Timer2Tick() {
   window_.PreviewPlaying() = false;
   ++listPosition_;
   window_.Preview().Recorder().ResetPosition();
+  if (!InputIsSafe()) return FinishFile(false);
   DeclareOutputSize();
   window_.TogglePreview();
   if (!HasFrames()) FinishFile(false);
@@ -229,8 +247,16 @@ void ConversionDriver::WriteOutput() {
   }
   std::ostringstream log, errors;
   const std::string gif = window_.CurrentFile().toStdString();
-  const ConversionOutcome outcome =
-      reelmill::WriteOutput(window_.WorkFolder(), window_.WorkFolder(), gif, settings, recorder.TotalSteps(), log, errors);
+  // Frames that could not be written or scaled would leave gaps: no output.
+  const std::string gaps = RecordingFailureReason(recorder.RecordFailures(), recorder.ScaleFailures(),
+                                                  recorder.FrameCount(), settings, window_.WorkFolder());
+  ConversionOutcome outcome;
+  if (gaps.empty()) {
+    outcome = reelmill::WriteOutput(window_.WorkFolder(), window_.WorkFolder(), gif, settings, recorder.TotalSteps(),
+                                    log, errors);
+  } else {
+    outcome.error = gaps;
+  }
   if (!outcome.ok) failures_ << window_.CurrentFile() + QStringLiteral(": ") + QString::fromStdString(outcome.error);
   if (settings.showOutputFolder) OpenWorkFolder();
   if (!convertAllRunning_ && settings.playWhenDone && outcome.ok)
@@ -286,6 +312,10 @@ void ConversionDriver::ExportSingleImage() {
   // The preview holds no frame (nothing played yet, or a file that does not
   // decode): there is nothing to copy.
   if (!frame) return desktop_.Message(kNoGif);
+  // The GIF the frame comes from is never written over, whatever the names.
+  if (SameFile(path->toStdString(), window_.Preview().Recorder().FilePath()))
+    return desktop_.Message(QStringLiteral("The image was not written: ") + *path +
+                            QStringLiteral(" is the GIF it comes from."));
   PixelImage copy(*frame);
   ScaleImage(copy, window_.Settings().width, window_.Settings().height);
   ImageProperties properties;

@@ -46,6 +46,8 @@ class ConversionDriver final : public QObject {
   void DeclareOutputSize();
   // False (and the file reported) when the current file yields no frames.
   bool HasFrames();
+  // False (and the file reported) when converting it would delete it.
+  bool InputIsSafe();
   void FinishFile(bool recorded);
   void WriteOutput();
   void RunSequenceExport(const QString& path, const QString& extension, const QString& folder);

@@ -37,7 +37,8 @@ SequenceExportDialog::SequenceExportDialog(const QString& sourcePath, const QStr
   layout->addLayout(top);
   layout->addWidget(bar_);
 
-  // Decoded at once, so the range is known before the first tick.
+  // The first frame is decoded and the file's blocks announce the count, so
+  // the range is known before the first tick.
   opened_ = export_.Open();
   bar_->setRange(0, std::max(export_.FrameCount(), 1));
   bar_->setValue(0);
@@ -57,6 +58,8 @@ void SequenceExportDialog::Tick() {
     return;
   }
   export_.WriteNext();
+  // A damaged file ends early: the count becomes the frames it gave.
+  bar_->setMaximum(std::max(export_.FrameCount(), 1));
   bar_->setValue(export_.Position());
   label_->setText(QString::fromStdString(export_.ProgressText()));
   if (export_.Done()) accept();

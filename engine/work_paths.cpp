@@ -71,9 +71,13 @@ bool ResetTempFolder(const std::string& workFolder) {
   namespace fs = std::filesystem;
   std::error_code error;
   bool ok = true;
+  // Only what passes leave there (frame files, frame packs): anything else a
+  // user keeps in the folder stays.
   for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
     std::error_code removeError;
-    if (!it->is_directory(removeError) && !fs::remove(it->path(), removeError)) ok = false;
+    const std::string name = it->path().filename().string();
+    const bool left = name.ends_with(".jpg") || name.ends_with(".frames");
+    if (left && !it->is_directory(removeError) && !fs::remove(it->path(), removeError)) ok = false;
   }
   return ok && !error;
 }

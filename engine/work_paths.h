@@ -27,8 +27,9 @@ std::string SequenceFramePath(const std::string& folder, const std::string& gifP
 // The extension of the "Image Sequence" format: "BMP" gives "bmp", "TIFF" gives "tiff".
 std::string SequenceExtensionOf(const std::string& imageFormat);
 
-// Makes sure the temporary frame folder exists and is empty. False when it
-// cannot be created or a file in it cannot be deleted.
+// Makes sure the temporary frame folder exists and holds no frame files
+// (".jpg") or frame packs (".frames"); other files are left alone. False when
+// it cannot be created or a frame file cannot be deleted.
 bool ResetTempFolder(const std::string& workFolder);
 
 }  // namespace reelmill

@@ -101,13 +101,22 @@ class ConversionTest : public QObject {
   void convertAllGoesOnPastFilesThatDoNotDecode() {
     ConvertEnv env("Video(AVI)");
     WriteAll(env.dir / "bad.gif", {'G', 'I', 'F', '8', '9', 'a'});
-    QVERIFY(env.AddFiles(QPaths({WriteGif(env.dir, "a.gif", {10}), env.dir / "bad.gif", WriteGif(env.dir, "c.gif", {10})})));
+    // A GIF in the temporary frame folder would be deleted with it: refused.
+    fs::create_directories(env.Out("varnle_reelmill/Temp"));
+    const std::string inTemp = env.Out("varnle_reelmill/Temp/t.gif");
+    fs::copy_file(WriteGif(env.dir, "t.gif", {10}), inTemp);
+    const auto kept = ReadAll(inTemp);
+    QVERIFY(env.AddFiles(QPaths({WriteGif(env.dir, "a.gif", {10}), env.dir / "bad.gif", inTemp,
+                                 WriteGif(env.dir, "c.gif", {10})})));
     env.window.Actions().convertAll->trigger();
     QVERIFY(env.Finish());
     QVERIFY(fs::exists(env.Out("a.avi")) && fs::exists(env.Out("c.avi")) && !fs::exists(env.Out("bad.avi")));
     QCOMPARE(env.desktop.messages.size(), 1);
     QVERIFY(env.desktop.messages[0].contains(QString::fromStdString(env.dir / "bad.gif") + ": "));
+    QVERIFY(env.desktop.messages[0].contains(QString::fromStdString(inTemp) + ": it lies in the temporary frame folder"));
     QVERIFY(!env.desktop.messages[0].contains("a.gif"));
+    QCOMPARE(ReadAll(inTemp), kept);
+    QVERIFY(!fs::exists(env.Out("t.avi")));
   }
 
   void stepsAndFramesOfTheOutputs_data() {

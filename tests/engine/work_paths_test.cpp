@@ -34,15 +34,17 @@ TEST(WorkPaths, SequencesLiveInAFolderPerExtension) {
   EXPECT_EQ(SequenceExtensionOf("JPG"), "jpg");
 }
 
-TEST(ResetTempFolder, CreatesTheFolderAndEmptiesIt) {
+TEST(ResetTempFolder, CreatesTheFolderAndRemovesWhatPassesLeftButNothingElse) {
   testing::TempDir dir;
   ASSERT_TRUE(ResetTempFolder(dir.Path()));
   const std::string temp = TempFolderOf(dir.Path());
   EXPECT_TRUE(std::filesystem::is_directory(temp));
   testing::WriteAll(temp + "left.gif00000.jpg", {1});
-  testing::WriteAll(temp + "other", {2});
+  testing::WriteAll(temp + "left.gif.frames", {1});
+  testing::WriteAll(temp + "users.gif", {2});  // somebody's file, maybe in the list
   ASSERT_TRUE(ResetTempFolder(dir.Path()));
-  EXPECT_TRUE(std::filesystem::is_empty(temp));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(temp), {}), 1);
+  EXPECT_TRUE(std::filesystem::exists(temp + "users.gif"));
 }
 
 TEST(ResetTempFolder, FailsWhenTheFolderCannotBeMade) {
