@@ -3,12 +3,13 @@
 # ffmpeg -c:v mjpeg -q:v 2, and prints frames per second for both and their
 # ratio, with one job and with all cores. It makes its own GIFs: one of 300
 # frames at 480 x 360 and a batch of 50 small ones.
-#   bench/convert/bench_convert.sh [BUILD_DIR]
+#   bench/convert/bench_convert.sh [BUILD_DIR] [--sequences-only]
 # Then image sequences of a 1200-frame GIF and one long GIF to AVI, against
 # ffmpeg -i in.gif out%05d.FORMAT, with time, peak memory and size.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=${1:-$root/build}
+only_sequences=${2:-}
 convert=$build/tools/reelmill-convert
 [[ -x $convert ]] || { echo "build reelmill-convert first (cmake --build $build --target reelmill-convert)" >&2; exit 1; }
 command -v ffmpeg >/dev/null || { echo "ffmpeg is needed for the comparison" >&2; exit 1; }
@@ -17,6 +18,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/big" "$work/small" "$work/out"
 
+if [[ $only_sequences != --sequences-only ]]; then
 # The GIFs: a moving test pattern (big), and small ones of varied sizes and lengths.
 ffmpeg -v error -f lavfi -i testsrc=size=480x360:rate=10 -frames:v 300 "$work/big/big.gif"
 for i in $(seq 1 50); do
@@ -71,6 +73,8 @@ for jobs in 1 "$cores"; do
   printf '%-28s %8s %12s %12s %7.2f\n' "all ($all frames)" "$jobs" "$rf" "$ff" \
     "$(awk -v a="$rf" -v b="$ff" 'BEGIN { print a / b }')"
 done
+
+fi
 
 # Sequences and one long GIF, best of three runs each, with peak memory.
 # The long GIF is 1200 frames of 500 x 500: two full frames, then small
