@@ -3,6 +3,7 @@
 # Idempotent: apt-get runs only when something is missing.
 #   scripts/setup-deps.sh          build and run
 #   scripts/setup-deps.sh --tests  also the independent checkers used by tests
+#   scripts/setup-deps.sh --fuzz   also clang and libFuzzer (scripts/fuzz.sh)
 set -euo pipefail
 
 packages=(
@@ -12,10 +13,14 @@ packages=(
   libimagequant-dev libpixman-1-dev libdeflate-dev
   qt6-base-dev qt6-svg-dev
 )
-if [[ "${1:-}" == "--tests" ]]; then
-  packages+=(ffmpeg imagemagick gdk-pixbuf-tests xauth xvfb fonts-dejavu-core parallel
-    dbus at-spi2-core python3-pyatspi)
-fi
+for group in "$@"; do
+  case "$group" in
+    --tests) packages+=(ffmpeg imagemagick gdk-pixbuf-tests xauth xvfb fonts-dejavu-core parallel
+      dbus at-spi2-core python3-pyatspi) ;;
+    # libclang-rt holds libFuzzer and the sanitizer runtimes; llvm the symbolizer.
+    --fuzz) packages+=(clang-14 libclang-rt-14-dev llvm-14) ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do

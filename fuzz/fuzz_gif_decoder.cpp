@@ -1,0 +1,67 @@
+// The GIF decoder, differential: Decode and DecodeEach deliver the same
+// frames (size, depth, palette, pixels) and delays, or both refuse; a sink
+// that stops DecodeEach makes it fail after exactly the frames it took.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <span>
+
+#include "fuzz/fuzz_support.h"
+#include "imaging/codecs/gif_codec.h"
+#include "imaging/codecs/gif_decoder.h"
+
+namespace reelmill::fuzz {
+namespace {
+
+constexpr std::uint64_t kMaxPixelWork = 1u << 24;
+
+bool SameImage(const PixelImage& a, const PixelImage& b) {
+  if (a.Width() != b.Width() || a.Height() != b.Height() || a.BitCount() != b.BitCount()) return false;
+  if (a.BufferSize() != b.BufferSize() || std::memcmp(a.Bits(), b.Bits(), a.BufferSize()) != 0) return false;
+  return std::equal(a.Palette().begin(), a.Palette().end(), b.Palette().begin(), b.Palette().end());
+}
+
+}  // namespace
+}  // namespace reelmill::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
+  using namespace reelmill;
+  using namespace reelmill::fuzz;
+  const std::span<const std::uint8_t> data(bytes, size);
+  if (GifPixelWork(data) > kMaxPixelWork) return -1;
+
+  const GifDecoder decoder(GifCodec::kMaxDecodedBytes);
+  GifDecoder::Result kept;
+  const bool decoded = decoder.Decode(data, kept);
+  Require(decoded || (kept.frames.empty() && kept.delaysCentiseconds.empty()), "a refusal keeps nothing");
+  Require(kept.frames.size() == kept.delaysCentiseconds.size(), "one delay per frame");
+  if (decoded) {
+    Require(!kept.frames.empty(), "a decode keeps a frame");
+    const int depth = kept.frames.size() == 1 ? 8 : 32;
+    for (const auto& frame : kept.frames)
+      Require(frame && frame->BitCount() == depth && frame->Width() == kept.frames[0]->Width() &&
+                  frame->Height() == kept.frames[0]->Height(),
+              "a still is 8-bit, an animation 32-bit frames of one size");
+  }
+
+  std::size_t delivered = 0;
+  bool same = true;
+  const bool each = decoder.DecodeEach(data, [&](const PixelImage& frame, int delay) {
+    if (delivered < kept.frames.size())
+      same = same && SameImage(frame, *kept.frames[delivered]) && delay == kept.delaysCentiseconds[delivered];
+    ++delivered;
+    return true;
+  });
+  Require(each == decoded, "DecodeEach refuses what Decode refuses");
+  if (decoded) Require(same && delivered == kept.frames.size(), "DecodeEach delivers Decode's frames and delays");
+
+  if (decoded) {
+    // A sink that stops ends the decode with a failure, after its frame.
+    const std::size_t stopAt = kept.frames.size() / 2;
+    std::size_t taken = 0;
+    const bool stopped = decoder.DecodeEach(data, [&](const PixelImage&, int) { return taken++ != stopAt; });
+    Require(!stopped && taken == stopAt + 1, "a sink that stops ends the decode");
+  }
+  return 0;
+}
