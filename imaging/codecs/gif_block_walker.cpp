@@ -13,7 +13,7 @@ constexpr std::uint8_t kCommentLabel = 0xFE;
 constexpr std::uint8_t kGraphicControlLabel = 0xF9;
 constexpr std::uint8_t kPlainTextLabel = 0x01;
 constexpr std::size_t kHeaderAndScreenBytes = 13;
-constexpr std::int64_t kGraphicControlLength = 8;
+constexpr std::size_t kGraphicControlFieldBytes = 4;  // packed fields, delay, transparent index
 
 std::size_t ColourTableBytes(std::uint8_t flags) {
   return (flags & 0x80) ? 3u * (std::size_t{1} << ((flags & 7) + 1)) : 0;
@@ -64,10 +64,13 @@ std::int64_t GifBlockWalker::BlockLength(std::size_t offset) const {
     return chain < 0 ? -1 : fixed + chain;
   };
   switch (KindAt(offset)) {
-    case GifBlockKind::ApplicationExtension: return withChain(14);
-    case GifBlockKind::CommentExtension: return withChain(2);
-    case GifBlockKind::GraphicControlExtension: return kGraphicControlLength;
-    case GifBlockKind::PlainTextExtension: return withChain(15);
+    // An extension is its label and a chain of sub-blocks, whatever size its
+    // first sub-block claims: giflib reads it so, and the walk must find the
+    // blocks the decoder finds.
+    case GifBlockKind::ApplicationExtension:
+    case GifBlockKind::CommentExtension:
+    case GifBlockKind::GraphicControlExtension:
+    case GifBlockKind::PlainTextExtension: return withChain(2);
     case GifBlockKind::ImageDescriptor: {
       const auto flags = ByteReader(data_).U8At(offset + 9);
       if (!flags) return -1;
@@ -133,11 +136,12 @@ std::optional<AssembledGifFrame> GifBlockWalker::AssembleFrame() {
   const ByteReader in(data_);
 
   if (kind == GifBlockKind::GraphicControlExtension) {
-    const auto packed = in.U8At(start + 3);
-    const auto delay = in.U16leAt(start + 4);
-    if (!packed || !delay) return std::nullopt;
-    frame.delay = *delay;
-    frame.disposal = (*packed >> 2) & 7;
+    // The decoder ignores a control whose first sub-block cannot hold its
+    // fields; so does the frame table. The chain is within the data.
+    if (in.U8At(start + 2).value_or(0) >= kGraphicControlFieldBytes) {
+      frame.delay = in.U16leAt(start + 4).value_or(0);
+      frame.disposal = (in.U8At(start + 3).value_or(0) >> 2) & 7;
+    }
     if (!Advance()) return std::nullopt;
     // Everything between the control block and its image belongs to the frame.
     for (kind = KindAt(offset_); kind != GifBlockKind::ImageDescriptor; kind = KindAt(offset_)) {

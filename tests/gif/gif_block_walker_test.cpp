@@ -207,3 +207,38 @@ TEST(GifBlockWalker, SubBlockChainsRunningPastTheEndAreRefused) {
 
 }  // namespace
 }  // namespace reelmill
+
+namespace reelmill {
+namespace {
+
+// giflib reads every extension as a label and a chain of sub-blocks; a first
+// sub-block of another size than usual must not make the walk find blocks
+// the decoder never sees (or miss ones it does).
+TEST(GifBlockWalker, MeasuresExtensionsByTheirSubBlocksWhateverTheFirstClaims) {
+  const Bytes gif = GifBuilder(4, 4)
+                        .Raw({0x21, 0xFF, 5, 'N', 'E', 'T', 'S', 'C', 0})        // 2 + 6 + 1 = 9
+                        .Raw({0x21, 0xF9, 6, 0x08, 30, 0, 0, 0, 0, 0})           // 2 + 7 + 1 = 10
+                        .Raw({0x21, 0x01, 2, 0, 0, 0})                           // 2 + 3 + 1 = 6
+                        .Raw({0x21, 0xF9, 2, 0x08, 70, 0})                       // too short for the fields
+                        .Image(Rect(0, 0, 1, 1, 0))
+                        .Bytes();
+  GifBlockWalker walker(gif);
+  EXPECT_EQ(walker.BlockLength(37), 9);
+  EXPECT_EQ(walker.BlockLength(46), 10);
+  EXPECT_EQ(walker.BlockLength(56), 6);
+  EXPECT_EQ(walker.BlockLength(62), 6);
+  EXPECT_EQ(walker.CountGraphicBlocks(), 2);  // the control with its plain text, then the image alone
+  walker.Rewind();
+  const auto text = walker.AssembleFrame();
+  ASSERT_TRUE(text);
+  EXPECT_FALSE(text->hasImage);
+  EXPECT_EQ(text->delay, 30);
+  EXPECT_EQ(text->disposal, 2);
+  const auto image = walker.AssembleFrame();
+  ASSERT_TRUE(image);
+  EXPECT_TRUE(image->hasImage);
+  EXPECT_EQ(image->delay, -1);  // as the decoder, which ignores the short control
+}
+
+}  // namespace
+}  // namespace reelmill
