@@ -121,6 +121,18 @@ Bytes Icon() {
   return w.Take();
 }
 
+// Run-length TGAs (true colour and grey), which our encoder does not write.
+Bytes RleTga(bool grey) {
+  Bytes tga = {0, 0, static_cast<std::uint8_t>(grey ? 11 : 10), 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 2, 0,
+               static_cast<std::uint8_t>(grey ? 8 : 24), 0x20};
+  const std::size_t pixel = grey ? 1 : 3;
+  tga.push_back(0x83);  // a run of four
+  for (std::size_t i = 0; i < pixel; ++i) tga.push_back(static_cast<std::uint8_t>(40 + i));
+  tga.push_back(0x03);  // four raw pixels
+  for (std::size_t i = 0; i < 4 * pixel; ++i) tga.push_back(static_cast<std::uint8_t>(i * 29));
+  return tga;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -166,6 +178,8 @@ int main(int argc, char** argv) {
     }
   }
   Write(root / "image_codecs" / "icon.ico", Prefixed(2, Icon()));
+  Write(root / "image_codecs" / "rle24.tga", Prefixed(1 | 2 << 3, RleTga(false)));
+  Write(root / "image_codecs" / "rle8.tga", Prefixed(1 | 3 << 3, RleTga(true)));
   fs::remove_all(scratch);
   return 0;
 }
