@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -106,7 +107,9 @@ class RgbaReader {
  public:
   RgbaReader(TIFF* tiff) {
     char message[1024];
-    ok_ = TIFFRGBAImageOK(tiff, message) && TIFFRGBAImageBegin(&image_, tiff, 0, message);
+    // Stop at the first strip or tile that does not decode: a damaged page
+    // fails the file rather than coming out with holes.
+    ok_ = TIFFRGBAImageOK(tiff, message) && TIFFRGBAImageBegin(&image_, tiff, 1, message);
   }
   ~RgbaReader() {
     if (ok_) TIFFRGBAImageEnd(&image_);
@@ -234,15 +237,23 @@ bool ReadRgbaPage(TIFF* tiff, const PageLayout& layout, PixelImage& image) {
   const bool alpha = rgba.alpha != 0;
   if (!image.Create(static_cast<int>(layout.width), static_cast<int>(layout.height), alpha ? 32 : 24)) return false;
   const std::size_t width = layout.width;
-  std::vector<std::uint32_t> band(width * kRgbaBandRows);
-  for (std::uint32_t top = 0; top < layout.height; top += kRgbaBandRows) {
-    const std::uint32_t rows = std::min(kRgbaBandRows, layout.height - top);
+  // libtiff decodes a strip or tile from its start up to the rows asked for,
+  // on every call: bands of whole strips (tiles) decode each one once, where
+  // short bands of a tall strip would decode it again for every band.
+  std::uint32_t unitRows = 0;
+  TIFFGetFieldDefaulted(tiff, layout.tiled ? TIFFTAG_TILELENGTH : TIFFTAG_ROWSPERSTRIP, &unitRows);
+  const std::uint32_t bandRows = std::min(std::max(unitRows, kRgbaBandRows), layout.height);
+  // Left uninitialised: libtiff fills every row it is asked for, and a tall
+  // band that a file fails to fill at its first strip costs no memory.
+  const auto band = std::make_unique_for_overwrite<std::uint32_t[]>(width * bandRows);
+  for (std::uint32_t top = 0; top < layout.height; top += bandRows) {
+    const std::uint32_t rows = std::min(bandRows, layout.height - top);
     rgba.row_offset = static_cast<int>(top);
     rgba.col_offset = 0;
-    if (!TIFFRGBAImageGet(&rgba, band.data(), layout.width, rows)) return false;
+    if (!TIFFRGBAImageGet(&rgba, band.get(), layout.width, rows)) return false;
     for (std::uint32_t r = 0; r < rows; ++r) {
       std::uint8_t* out = image.Row(static_cast<int>(top + r));
-      const std::uint32_t* in = band.data() + r * width;
+      const std::uint32_t* in = band.get() + r * width;
       for (std::size_t x = 0; x < width; ++x) {
         const std::uint32_t p = in[x];
         std::uint32_t red = TIFFGetR(p);

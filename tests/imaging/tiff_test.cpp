@@ -301,6 +301,40 @@ TEST(TiffDecode, TruncatedOrDamagedFilesAreRefused) {
   EXPECT_EQ(none.Count(), 0u);
 }
 
+// Grey rows through the RGBA path: a row's value is its number.
+Bytes GreyStrips(int height, int rowsPerStrip, int damagedStrip = -1) {
+  return WriteTiff({[=](TIFF* t) {
+    Fields(t, 3, height, 8, 1, PHOTOMETRIC_MINISBLACK);
+    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, rowsPerStrip);
+    TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+    for (int strip = 0; strip * rowsPerStrip < height; ++strip) {
+      const int rows = std::min(rowsPerStrip, height - strip * rowsPerStrip);
+      Bytes data(static_cast<std::size_t>(3 * rows));
+      for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(strip * rowsPerStrip + i / 3);
+      const bool ok = strip == damagedStrip
+                          ? TIFFWriteRawStrip(t, static_cast<std::uint32_t>(strip), Bytes(6, 0xFF).data(), 6) >= 0
+                          : TIFFWriteEncodedStrip(t, static_cast<std::uint32_t>(strip), data.data(),
+                                                  static_cast<tmsize_t>(data.size())) >= 0;
+      if (!ok) return false;
+    }
+    return true;
+  }});
+}
+
+TEST(TiffDecode, TallStripsDecodeWholeAndADamagedStripFailsThePage) {
+  for (const int rowsPerStrip : {200, 48, 100}) {
+    PixelImage image;
+    ASSERT_TRUE(DecodeOne(GreyStrips(200, rowsPerStrip), image)) << rowsPerStrip;
+    ASSERT_EQ(image.Height(), 200);
+    for (int y = 0; y < 200; ++y) ASSERT_EQ(image.PixelAddress(2, y)[0], y) << rowsPerStrip << " row " << y;
+    EXPECT_FALSE(DecodeOne(GreyStrips(200, rowsPerStrip, 199 / rowsPerStrip), image)) << rowsPerStrip;
+  }
+  // Found by the fuzzer: 1792 x 63237 pixels in one strip of an unknown
+  // compression took minutes, decoding the strip again for every band.
+  PixelImage image;
+  EXPECT_FALSE(DecodeOne(testing::ReadAll(REELMILL_TEST_DATA_DIR "/tiff-unknown-compression-tall-strip.tif"), image));
+}
+
 TEST(TiffDecode, OversizedPagesAreRefused) {
   // The header claims 70000 x 70000 pixels; the strip is tiny.
   const Bytes file = WriteTiff({[](TIFF* t) {
