@@ -1,6 +1,6 @@
 // mux writing an AVI and an SWF from fuzzed frame files. The input is the
 // frame files separated by "--frame--", then one byte of settings (output
-// kind, frame rate, a declared size or the first frame's own). A success
+// kind, frame rate, a size given or not, the frames' own or another). A success
 // leaves a complete output (an AVI of exactly the size its frames give); a
 // failure leaves the file that was there untouched; neither leaves a
 // temporary file behind.
@@ -18,6 +18,7 @@
 #include "fuzz/fuzz_support.h"
 #include "imaging/file_io.h"
 #include "tools/exit_status.h"
+#include "tools/jpeg_info.h"
 #include "tools/mux_command.h"
 
 namespace reelmill::fuzz {
@@ -58,7 +59,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   options.to = (settings & 1) ? "swf" : "avi";
   static constexpr int kRates[] = {1, 10, 25, 255, 256, 1000, 30, 12};
   options.fps = kRates[settings >> 1 & 7];
-  if (settings & 0x10) options.sizeText = (settings & 0x20) ? "65535x1" : "320x240";
+  if (settings & 0x10) {
+    // The frames' own size, which mux takes, or another, which it refuses.
+    const auto own = ReadJpegFrameSize(frames.front());
+    options.sizeText = (settings & 0x20) || !own ? "320x240"
+                                                 : std::to_string(own->width) + "x" + std::to_string(own->height);
+  }
   options.output = folder + "out." + options.to;
   std::uint64_t dataBytes = 0;
   for (std::size_t i = 0; i < frames.size(); ++i) {
@@ -71,8 +77,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
 
   std::ostringstream out, err;
   const int status = RunMux(options, out, err);
-  Require(status == kExitOk || status == kExitFailed || (status == kExitUsage && options.fps > 255),
-          "mux succeeds or fails; only a SWF rate above 255 is a usage error");
+  Require(status == kExitOk || status == kExitFailed ||
+              (status == kExitUsage && (options.fps > 255 || !options.sizeText.empty())),
+          "mux succeeds or fails; only a SWF rate above 255 or a size is a usage error");
   Require(status == kExitOk || !err.str().empty(), "a failure says why");
   const auto written = ReadFileBytes(options.output);
   Require(written.has_value(), "the output is there");

@@ -167,7 +167,7 @@ int main(int argc, char** argv) {
             Prefixed(format.reader | saveAs, bytes));
       if (std::string(format.extension) == "jpg" && picture.BitCount() >= 24) {
         Write(root / "jpeg_info" / (std::to_string(picture.BitCount()) + "bit.jpg"), bytes);
-        // Two frames, then the settings byte: AVI at 10 fps, own size; SWF at 25 with a size.
+        // Two frames, then the settings byte: AVI at 10 fps; SWF at 25 with its own size given.
         Bytes mux = bytes;
         const std::string separator = "--frame--";
         mux.insert(mux.end(), separator.begin(), separator.end());
