@@ -1,6 +1,7 @@
-// The GIF decoder, differential: Decode and DecodeEach deliver the same
-// frames (size, depth, palette, pixels) and delays, or both refuse; a sink
-// that stops DecodeEach makes it fail after exactly the frames it took.
+// The GIF decoder, differential: Decode, DecodeEach and GifFrameCursor
+// deliver the same frames (size, depth, palette, pixels) and delays, and
+// Measure counts them, or all refuse; a sink that stops DecodeEach makes it
+// fail after exactly the frames it took.
 
 #include <cstddef>
 #include <cstdint>
@@ -55,6 +56,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   });
   Require(each == decoded, "DecodeEach refuses what Decode refuses");
   if (decoded) Require(same && delivered == kept.frames.size(), "DecodeEach delivers Decode's frames and delays");
+
+  GifFrameCursor cursor(data, GifCodec::kMaxDecodedBytes);
+  std::size_t pulled = 0;
+  int delay = -1;
+  while (const PixelImage* frame = cursor.Next(&delay)) {
+    Require(pulled < kept.frames.size() && SameImage(*frame, *kept.frames[pulled]) &&
+                delay == kept.delaysCentiseconds[pulled],
+            "the cursor hands out Decode's frames and delays");
+    ++pulled;
+  }
+  Require(pulled == kept.frames.size() && cursor.Finished() && cursor.Refused() == !decoded &&
+              cursor.Delivered() == static_cast<int>(pulled),
+          "the cursor ends where Decode ends, refusing what it refuses");
+
+  GifDecoder::Measurement measured;
+  const bool measuredOk = decoder.Measure(data, measured);
+  Require(measuredOk == decoded, "Measure refuses what Decode refuses");
+  if (decoded)
+    Require(measured.frames == static_cast<int>(kept.frames.size()) && measured.width == kept.frames[0]->Width() &&
+                measured.height == kept.frames[0]->Height(),
+            "Measure counts Decode's frames and their size");
 
   if (decoded) {
     // A sink that stops ends the decode with a failure, after its frame.
