@@ -1,16 +1,20 @@
 // The two recording roads, differential: for any input the streaming road
 // and a frame recorder pass with an immediate clock leave the same numbered
 // JPEG files, byte for byte, with the same steps, or both fail. The quality,
-// declared size, encoder threads and step limit vary with the input.
+// declared size, encoder threads and step limit vary with the input, and so
+// does where streaming puts its frames (numbered files, or a frame pack as
+// the converter records).
 
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "engine/frame_pack.h"
 #include "engine/frame_recorder.h"
 #include "engine/playback_clock.h"
 #include "engine/streaming_recording.h"
@@ -31,6 +35,7 @@ struct Settings {
   int width, height;
   int threads;
   long long maxSteps;
+  bool pack;
 };
 
 struct Pass {
@@ -57,6 +62,12 @@ Pass Streaming(const std::string& gif, const std::string& work, const Settings& 
   options.outputHeight = s.height;
   options.encoderThreads = s.threads;
   options.maxSteps = s.maxSteps;
+  std::optional<FramePack> pack;
+  if (s.pack) {
+    pack.emplace(TempFolderOf(work) + "clip.gif.frames");
+    Require(pack->Ok(), "the frame pack is created");
+    options.pack = &*pack;
+  }
   const StreamingOutcome outcome = RecordStreaming(gif, options);
   Pass pass;
   pass.ok = outcome.ok && outcome.failures == 0;
@@ -66,6 +77,19 @@ Pass Streaming(const std::string& gif, const std::string& work, const Settings& 
   pass.width = outcome.width;
   pass.height = outcome.height;
   TakeFiles(work, pass);
+  if (pack) {
+    // The pack holds the frames the numbered files would hold.
+    const auto bytes = ReadFileBytes(pack->Path());
+    Require(bytes.has_value() && pass.files.size() == 1 && pass.files.count("clip.gif.frames") == 1,
+            "a pass into a pack leaves only the pack");
+    pass.files.clear();
+    for (const auto& [step, entry] : pack->Frames()) {
+      Require(entry.offset <= bytes->size() && entry.size <= bytes->size() - entry.offset, "a packed frame is whole");
+      const auto begin = bytes->begin() + static_cast<std::ptrdiff_t>(entry.offset);
+      const std::string name = std::filesystem::path(TempFramePath(work, gif, step)).filename().string();
+      pass.files.emplace(name, std::vector<std::uint8_t>(begin, begin + static_cast<std::ptrdiff_t>(entry.size)));
+    }
+  }
   return pass;
 }
 
@@ -102,7 +126,7 @@ Settings SettingsFor(std::span<const std::uint8_t> data) {
   static constexpr int kSizes[][2] = {{0, 0}, {0, 0}, {23, 17}, {5, 40}};
   static constexpr long long kMaxSteps[] = {0, 0, 3, 40};
   return Settings{kQualities[hash & 3], kSizes[(hash >> 2) & 3][0], kSizes[(hash >> 2) & 3][1],
-                  1 + static_cast<int>((hash >> 4) & 1), kMaxSteps[(hash >> 5) & 3]};
+                  1 + static_cast<int>((hash >> 4) & 1), kMaxSteps[(hash >> 5) & 3], ((hash >> 7) & 1) != 0};
 }
 
 }  // namespace
