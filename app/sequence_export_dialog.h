@@ -21,8 +21,8 @@ class SequenceExportDialog final : public QDialog {
   Q_OBJECT
 
  public:
-  // `outputFolder` ends in '/'; the caller puts the work folder there when
-  // the design asks for an empty one.
+  // `outputFolder` ends in '/'; for Convert and Convert All the caller
+  // passes the work folder.
   SequenceExportDialog(const QString& sourcePath, const QString& extension, const QString& outputFolder,
                        TimeSource& time, QWidget* parent = nullptr);
   ~SequenceExportDialog() override;

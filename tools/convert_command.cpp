@@ -567,7 +567,10 @@ int RunConvert(const ConvertOptions& options, std::istream& in, std::ostream& er
   const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
   const std::size_t wanted = options.jobs > 0 ? static_cast<std::size_t>(options.jobs) : cores;
   // Few inputs: the jobs left over encode frames of the files under way.
-  const std::size_t listed = options.filesFrom.empty() ? options.inputs.size() : wanted;
+  // A list or a folder may hold any number of files: as many jobs as asked.
+  const bool open = !options.filesFrom.empty() || std::any_of(options.inputs.begin(), options.inputs.end(),
+                                                              [](const std::string& p) { return fs::is_directory(p); });
+  const std::size_t listed = open ? wanted : options.inputs.size();
   plan.jobs = std::clamp<std::size_t>(listed, 1, wanted);
   plan.encoderThreads = static_cast<int>(std::max<std::size_t>(1, wanted / plan.jobs));
 
