@@ -248,7 +248,7 @@ GifConverter::Recorded GifConverter::RecordStreamingPass(const std::string& gifP
   recorded.imageSteps = streamed.imageSteps;
   recorded.imageDelays = streamed.imageDelays;
   for (const auto& [step, entry] : recorded.pack->Frames())
-    recorded.frames.push_back(RecordedFrame{step, recorded.pack->Path(), entry.offset, entry.size, false});
+    recorded.frames.push_back(RecordedFrame{step, entry.path, entry.offset, entry.size, false});
   recorded.error =
       RecordingFailureReason(streamed.failures, streamed.scaleFailures, streamed.frames, settings_, workFolder_);
   recorded.ok = recorded.error.empty();

@@ -1,7 +1,8 @@
 #pragma once
-// The JPEG frames of one pass kept one after the other in a single temporary
-// file. The command line records into it instead of a file per frame: on
-// many file systems creating a file costs more than encoding a small frame.
+// The JPEG frames of one pass kept one after the other, in memory up to a
+// limit and then in a single temporary file. The command line records into
+// it instead of a file per frame: on many file systems creating a file costs
+// more than encoding a small frame, and most passes never touch the disk.
 // The outputs are made from the same bytes, so they do not change.
 
 #include <cstdint>
@@ -14,20 +15,23 @@ namespace reelmill {
 
 class FramePack {
  public:
+  // Frames beyond this many bytes go to the file.
+  static constexpr std::uint64_t kMemoryBytes = 32ull << 20;
+
   struct Entry {
+    std::string path;  // where the writers read it (the memory part has a path too)
     std::uint64_t offset = 0;
     std::uint64_t size = 0;
   };
 
-  // Creates (or empties) the file at `path`; Ok() says whether it could.
+  // `path` is where the file goes once the memory part is full.
   explicit FramePack(std::string path);
-  // Removes the file.
+  // Removes the file and frees the memory.
   ~FramePack();
   FramePack(const FramePack&) = delete;
   FramePack& operator=(const FramePack&) = delete;
 
-  bool Ok() const { return fd_ >= 0; }
-  const std::string& Path() const { return path_; }
+  bool Ok() const { return memory_.fd >= 0 || file_.fd >= 0; }
   // Adds the frame recorded at `step`; safe from several threads. False when
   // it could not be written.
   bool Add(long long step, std::span<const std::uint8_t> jpeg);
@@ -37,10 +41,17 @@ class FramePack {
   void Clear();
 
  private:
-  std::string path_;
-  int fd_ = -1;
+  struct Part {
+    int fd = -1;
+    std::string path;
+    std::uint64_t end = 0;
+  };
+  Part* PartFor(std::uint64_t size);
+
+  std::string filePath_;
   mutable std::mutex mutex_;
-  std::uint64_t end_ = 0;
+  Part memory_;
+  Part file_;
   std::map<long long, Entry> frames_;
 };
 

@@ -78,13 +78,15 @@ Pass Streaming(const std::string& gif, const std::string& work, const Settings& 
   pass.height = outcome.height;
   TakeFiles(work, pass);
   if (pack) {
-    // The pack holds the frames the numbered files would hold.
-    const auto bytes = ReadFileBytes(pack->Path());
-    Require(bytes.has_value() && pass.files.size() == 1 && pass.files.count("clip.gif.frames") == 1,
-            "a pass into a pack leaves only the pack");
+    // The pack holds the frames the numbered files would hold; small passes
+    // stay in memory and leave nothing in the folder.
+    Require(pass.files.size() <= 1 && (pass.files.empty() || pass.files.count("clip.gif.frames") == 1),
+            "a pass into a pack leaves at most the pack's file");
     pass.files.clear();
     for (const auto& [step, entry] : pack->Frames()) {
-      Require(entry.offset <= bytes->size() && entry.size <= bytes->size() - entry.offset, "a packed frame is whole");
+      const auto bytes = ReadFileBytes(entry.path);
+      Require(bytes.has_value() && entry.offset <= bytes->size() && entry.size <= bytes->size() - entry.offset,
+              "a packed frame is whole");
       const auto begin = bytes->begin() + static_cast<std::ptrdiff_t>(entry.offset);
       const std::string name = std::filesystem::path(TempFramePath(work, gif, step)).filename().string();
       pass.files.emplace(name, std::vector<std::uint8_t>(begin, begin + static_cast<std::ptrdiff_t>(entry.size)));

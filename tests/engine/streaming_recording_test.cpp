@@ -165,3 +165,41 @@ TEST(RecordStreaming, CountsFramesThatCannotBeWritten) {
 
 }  // namespace
 }  // namespace reelmill
+
+#include "engine/frame_pack.h"
+#include "imaging/file_io.h"
+
+namespace reelmill {
+namespace {
+
+TEST(FramePack, KeepsFramesInMemoryThenInItsFileAndLeavesNothing) {
+  testing::TempDir dir;
+  const std::string file = dir / "clip.gif.frames";
+  {
+    FramePack pack(file);
+    ASSERT_TRUE(pack.Ok());
+    const std::vector<std::uint8_t> big(12u << 20, 7), small = {1, 2, 3};
+    for (long long step : {0, 4, 9}) ASSERT_TRUE(pack.Add(step, big));  // the third no longer fits in memory
+    ASSERT_TRUE(pack.Add(12, small));
+    const auto frames = pack.Frames();
+    ASSERT_EQ(frames.size(), 4u);
+    EXPECT_NE(frames.at(0).path, file);
+    EXPECT_EQ(frames.at(0).path, frames.at(4).path);
+    EXPECT_EQ(frames.at(9).path, file);
+    EXPECT_EQ(frames.at(12).path, frames.at(0).path);  // what still fits goes to memory
+    for (const auto& [step, entry] : frames) {
+      const auto bytes = ReadFileBytes(entry.path);
+      ASSERT_TRUE(bytes) << step;
+      const std::vector<std::uint8_t> frame(bytes->begin() + static_cast<std::ptrdiff_t>(entry.offset),
+                                            bytes->begin() + static_cast<std::ptrdiff_t>(entry.offset + entry.size));
+      EXPECT_EQ(frame, step == 12 ? small : big) << step;
+    }
+    pack.Clear();
+    EXPECT_TRUE(pack.Frames().empty());
+    EXPECT_FALSE(pack.Add(1, {}));
+  }
+  EXPECT_FALSE(std::filesystem::exists(file));
+}
+
+}  // namespace
+}  // namespace reelmill
