@@ -173,8 +173,8 @@ bool RunDecode(png_structp png, png_infop info, DecodeState& s) {
 
 // The image's rows as PNG scanlines, each after its filter byte (0: none),
 // in the file's sample order, and deflated into one zlib stream.
-bool DeflateScanlines(const PixelImage& image, std::size_t rowBytes, std::vector<std::uint8_t>& raw,
-                      std::vector<std::uint8_t>& out) {
+bool DeflateScanlines(const PixelImage& image, std::size_t rowBytes, libdeflate_compressor* compressor,
+                      std::vector<std::uint8_t>& raw, std::vector<std::uint8_t>& out) {
   const int depth = image.BitCount();
   const auto height = static_cast<std::size_t>(image.Height());
   raw.resize((rowBytes + 1) * height);
@@ -183,16 +183,16 @@ bool DeflateScanlines(const PixelImage& image, std::size_t rowBytes, std::vector
     line[0] = 0;
     if (depth == 16) {
       RowToBgr(image, y, line + 1);
+      SwapRedBlue(line + 1, image.Width(), 3);
+    } else if (depth > 8) {
+      CopySwappingRedBlue(image.Row(y), line + 1, image.Width(), depth == 32 ? 4 : 3);
     } else {
       std::memcpy(line + 1, image.Row(y), rowBytes);
     }
-    if (depth > 8) SwapRedBlue(line + 1, image.Width(), depth == 32 ? 4 : 3);
   }
-  const std::unique_ptr<libdeflate_compressor, void (*)(libdeflate_compressor*)> compressor(
-      libdeflate_alloc_compressor(kDeflateLevel), libdeflate_free_compressor);
   if (!compressor) return false;
-  out.resize(libdeflate_zlib_compress_bound(compressor.get(), raw.size()));
-  out.resize(libdeflate_zlib_compress(compressor.get(), raw.data(), raw.size(), out.data(), out.size()));
+  out.resize(libdeflate_zlib_compress_bound(compressor, raw.size()));
+  out.resize(libdeflate_zlib_compress(compressor, raw.data(), raw.size(), out.data(), out.size()));
   return !out.empty();
 }
 
@@ -253,7 +253,8 @@ bool PngEncoder::Encode(const PixelImage& image, ByteWriter& out) {
   const int depth = image.BitCount();
   const std::size_t rowBytes = depth <= 8 ? (static_cast<std::size_t>(image.Width()) * depth + 7) / 8
                                           : static_cast<std::size_t>(image.Width()) * (depth == 32 ? 4 : 3);
-  if (!DeflateScanlines(image, rowBytes, scanlines_, deflated_)) return false;
+  if (!compressor_) compressor_.reset(libdeflate_alloc_compressor(kDeflateLevel));
+  if (!DeflateScanlines(image, rowBytes, compressor_.get(), scanlines_, deflated_)) return false;
   PngWriteGuard guard;
   if (!guard.info()) return false;
   WriteTarget target{&out};
@@ -261,6 +262,10 @@ bool PngEncoder::Encode(const PixelImage& image, ByteWriter& out) {
 }
 
 bool EncodePng(const PixelImage& image, ByteWriter& out) { return PngEncoder().Encode(image, out); }
+
+void PngEncoder::FreeCompressor::operator()(libdeflate_compressor* compressor) const {
+  libdeflate_free_compressor(compressor);
+}
 
 bool PngCodec::LoadMemory(std::span<const std::uint8_t> data, ImageList& out, std::unique_ptr<ImageProperties>&) {
   auto image = std::make_unique<PixelImage>();

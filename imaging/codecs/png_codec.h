@@ -5,10 +5,13 @@
 // palette, 24- and 16-bit images as RGB and 32-bit images as RGBA.
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
 #include "imaging/image_codec.h"
+
+struct libdeflate_compressor;
 
 namespace reelmill {
 
@@ -22,6 +25,10 @@ class PngEncoder {
   bool Encode(const PixelImage& image, ByteWriter& out);
 
  private:
+  struct FreeCompressor {
+    void operator()(libdeflate_compressor* compressor) const;
+  };
+  std::unique_ptr<libdeflate_compressor, FreeCompressor> compressor_;
   std::vector<std::uint8_t> scanlines_;
   std::vector<std::uint8_t> deflated_;
 };

@@ -42,5 +42,7 @@ void RowToBgra(const PixelImage& image, int y, std::uint8_t* out);
 
 // Swaps the first and third byte of each of `count` pixels of `channels` bytes.
 void SwapRedBlue(std::uint8_t* pixels, int count, int channels);
+// The same while copying `count` pixels of 3 or 4 channels from `in` to `out`.
+void CopySwappingRedBlue(const std::uint8_t* in, std::uint8_t* out, int count, int channels);
 
 }  // namespace reelmill

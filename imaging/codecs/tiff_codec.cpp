@@ -451,8 +451,7 @@ bool TiffCodec::SaveFile(const std::string& path, std::span<const PixelImage* co
       if (palette) {
         std::memcpy(line.data(), image.Row(y), rowBytes);
       } else if (channels == 4) {
-        std::memcpy(line.data(), image.Row(y), rowBytes);
-        SwapRedBlue(line.data(), image.Width(), 4);
+        CopySwappingRedBlue(image.Row(y), line.data(), image.Width(), 4);
       } else {
         RowToBgr(image, y, line.data());
         SwapRedBlue(line.data(), image.Width(), 3);
