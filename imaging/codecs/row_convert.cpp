@@ -96,8 +96,17 @@ void SwapRedBlue(std::uint8_t* pixels, int count, int channels) {
 
 void CopySwappingRedBlue(const std::uint8_t* in, std::uint8_t* out, int count, int channels) {
   if (channels == 4) {
-    // Whole pixels as words: one pass, which compilers vectorise.
-    for (int i = 0; i < count; ++i) {
+    // Four pixels at a time in a vector register (plain SSE2 on x86-64), then
+    // the rest one by one; -O2 alone would leave the loop scalar.
+    using Pixels = std::uint32_t __attribute__((vector_size(16)));
+    int i = 0;
+    for (; i + 4 <= count; i += 4) {
+      Pixels p;
+      std::memcpy(&p, in + 4 * i, sizeof p);
+      p = (p & 0xFF00FF00u) | ((p >> 16) & 0xFFu) | ((p & 0xFFu) << 16);
+      std::memcpy(out + 4 * i, &p, sizeof p);
+    }
+    for (; i < count; ++i) {
       std::uint32_t p;
       std::memcpy(&p, in + 4 * i, 4);
       p = (p & 0xFF00FF00u) | ((p >> 16) & 0xFFu) | ((p & 0xFFu) << 16);
