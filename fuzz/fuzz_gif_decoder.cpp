@@ -1,16 +1,20 @@
 // The GIF decoder, differential: Decode, DecodeEach and GifFrameCursor
 // deliver the same frames (size, depth, palette, pixels) and delays, and
 // Measure counts them, or all refuse; a sink that stops DecodeEach makes it
-// fail after exactly the frames it took.
+// fail after exactly the frames it took. The reader's rows and errors are the
+// same with our LZW loop as with giflib alone.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <span>
+#include <vector>
 
 #include "fuzz/fuzz_support.h"
 #include "imaging/codecs/gif_codec.h"
 #include "imaging/codecs/gif_decoder.h"
+#include "imaging/codecs/gif_reader.h"
 
 namespace reelmill::fuzz {
 namespace {
@@ -23,6 +27,25 @@ bool SameImage(const PixelImage& a, const PixelImage& b) {
   return std::equal(a.Palette().begin(), a.Palette().end(), b.Palette().begin(), b.Palette().end());
 }
 
+// Every image's rows, then the error that ended the walk.
+std::vector<std::uint8_t> ReadAll(std::span<const std::uint8_t> data, GifPixelDecoding decoding) {
+  GifReader reader(data, decoding);
+  std::vector<std::uint8_t> out;
+  GifImageHeader image;
+  if (reader.Open()) {
+    while (reader.NextImage(image)) {
+      std::vector<std::uint8_t> row(static_cast<std::size_t>(std::max(image.rect.width, 0)));
+      for (int y = 0; y < (image.rect.Empty() ? 0 : image.rect.height); ++y) {
+        if (!reader.ReadRow(row)) break;
+        out.insert(out.end(), row.begin(), row.end());
+      }
+      out.push_back(0xA5);
+    }
+  }
+  out.push_back(static_cast<std::uint8_t>(reader.Error()));
+  return out;
+}
+
 }  // namespace
 }  // namespace reelmill::fuzz
 
@@ -31,6 +54,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   using namespace reelmill::fuzz;
   const std::span<const std::uint8_t> data(bytes, size);
   if (GifPixelWork(data) > kMaxPixelWork) return -1;
+
+  Require(ReadAll(data, GifPixelDecoding::Fast) == ReadAll(data, GifPixelDecoding::LibraryOnly),
+          "our LZW loop gives giflib's rows and errors");
 
   const GifDecoder decoder(GifCodec::kMaxDecodedBytes);
   GifDecoder::Result kept;

@@ -72,13 +72,15 @@ struct GifReader::Handle {
   }
 };
 
-GifReader::GifReader(std::span<const std::uint8_t> data) : input_(data) {}
+GifReader::GifReader(std::span<const std::uint8_t> data, GifPixelDecoding decoding)
+    : data_(data), decoding_(decoding), input_(data) {}
 
 GifReader::~GifReader() = default;
 
 bool GifReader::Fail(GifError error) {
   error_ = error;
   rowsLeft_ = 0;
+  fast_.reset();
   handle_.reset();  // nothing more is read after an error
   return false;
 }
@@ -132,6 +134,15 @@ bool GifReader::NextImage(GifImageHeader& image) {
         rowsLeft_ = pending.rect.Empty() ? 0 : pending.rect.height;
         rowWidth_ = pending.rect.width;
         dataPending_ = true;
+        // giflib has read up to the minimum code size byte and no further.
+        fast_.reset();
+        rowsDecodedFast_ = 0;
+        if (decoding_ == GifPixelDecoding::Fast && rowsLeft_ > 0 && input_.Offset() > 0) {
+          const std::size_t at = input_.Offset();
+          fast_ = std::make_unique<GifLzwDecoder>(
+              data_, at, data_[at - 1],
+              static_cast<std::uint64_t>(rowWidth_) * static_cast<std::uint64_t>(rowsLeft_));
+        }
         image = std::move(pending);
         return true;
       case EXTENSION_RECORD_TYPE:
@@ -163,8 +174,28 @@ bool GifReader::ReadExtension(GifImageHeader& pending) {
 
 bool GifReader::ReadRow(std::span<std::uint8_t> row) {
   if (!handle_ || rowsLeft_ <= 0 || row.size() < static_cast<std::size_t>(rowWidth_)) return Fail(GifError::Corrupt);
+  if (fast_) return ReadRowFast(row.first(static_cast<std::size_t>(rowWidth_)));
   if (DGifGetLine(handle_->gif, row.data(), rowWidth_) == GIF_ERROR) return FailFromLibrary();
   // After the last row giflib has already passed the rest of the image data.
+  if (--rowsLeft_ == 0) dataPending_ = false;
+  return true;
+}
+
+bool GifReader::ReadRowFast(std::span<std::uint8_t> row) {
+  if (fast_->ReadRow(row)) {
+    ++rowsDecodedFast_;
+    if (--rowsLeft_ > 0) return true;
+    // giflib has not read the data; it passes it now, as it would have.
+    fast_.reset();
+    return SkipImageData();
+  }
+  // The data does not keep to the format: giflib decodes the image from its
+  // start. The rows it gives again are the ones already handed out.
+  fast_.reset();
+  for (int i = 0; i < rowsDecodedFast_; ++i) {
+    if (DGifGetLine(handle_->gif, row.data(), rowWidth_) == GIF_ERROR) return FailFromLibrary();
+  }
+  if (DGifGetLine(handle_->gif, row.data(), rowWidth_) == GIF_ERROR) return FailFromLibrary();
   if (--rowsLeft_ == 0) dataPending_ = false;
   return true;
 }
@@ -180,6 +211,7 @@ bool GifReader::SkipImageData() {
   } while (block != nullptr);
   rowsLeft_ = 0;
   dataPending_ = false;
+  fast_.reset();
   return true;
 }
 

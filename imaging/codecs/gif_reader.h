@@ -11,6 +11,7 @@
 
 #include "imaging/byte_reader.h"
 #include "imaging/codecs/gif_compositor.h"
+#include "imaging/codecs/gif_lzw.h"
 
 namespace reelmill {
 
@@ -43,10 +44,15 @@ struct GifImageHeader {
   int transparentIndex = -1;  // -1: none
 };
 
+// Who decodes the pixel data: our own LZW loop with giflib taking over any
+// image whose data does not keep to the format, or giflib alone (the
+// reference the loop is tested against).
+enum class GifPixelDecoding { Fast, LibraryOnly };
+
 class GifReader final {
  public:
   // `data` must outlive the reader.
-  explicit GifReader(std::span<const std::uint8_t> data);
+  explicit GifReader(std::span<const std::uint8_t> data, GifPixelDecoding decoding = GifPixelDecoding::Fast);
   ~GifReader();
   GifReader(const GifReader&) = delete;
   GifReader& operator=(const GifReader&) = delete;
@@ -74,8 +80,14 @@ class GifReader final {
   bool FailFromLibrary();
   bool ReadExtension(GifImageHeader& pending);
 
+  bool ReadRowFast(std::span<std::uint8_t> row);
+
+  std::span<const std::uint8_t> data_;
+  GifPixelDecoding decoding_;
   ByteReader input_;
   std::unique_ptr<Handle> handle_;
+  std::unique_ptr<GifLzwDecoder> fast_;  // the current image's, while it keeps up
+  int rowsDecodedFast_ = 0;
   GifScreen screen_;
   GifError error_ = GifError::None;
   int rowsLeft_ = 0;
