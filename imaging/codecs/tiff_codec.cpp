@@ -392,7 +392,42 @@ bool TiffCodec::LoadMemory(std::span<const std::uint8_t> data, ImageList& out, s
 }
 
 namespace {
+
 constexpr std::size_t kStripBytes = 256 * 1024;
+
+// TIFF's horizontal predictor on 8-bit samples: each sample after the first
+// pixel becomes its difference from the same sample of the pixel before.
+void DifferenceRow(std::uint8_t* row, std::size_t bytes, std::size_t channels) {
+  for (std::size_t i = bytes; i-- > channels;) row[i] = static_cast<std::uint8_t>(row[i] - row[i - channels]);
+}
+
+// A BGRA row as predicted RGBA samples, in one pass: differences of whole
+// pixels byte by byte, then red and blue swapped, four pixels at a time.
+void DifferenceRgbaRow(const std::uint8_t* in, std::uint8_t* out, int width) {
+  if (width <= 0) return;
+  CopySwappingRedBlue(in, out, 1, 4);
+  using Bytes = std::uint8_t __attribute__((vector_size(16)));
+  using Words = std::uint32_t __attribute__((vector_size(16)));
+  int x = 1;
+  for (; x + 4 <= width; x += 4) {
+    Bytes now, before;
+    std::memcpy(&now, in + 4 * x, sizeof now);
+    std::memcpy(&before, in + 4 * (x - 1), sizeof before);
+    Words p = reinterpret_cast<Words>(now - before);
+    p = (p & 0xFF00FF00u) | ((p >> 16) & 0xFFu) | ((p & 0xFFu) << 16);
+    std::memcpy(out + 4 * x, &p, sizeof p);
+  }
+  for (; x < width; ++x) {
+    const std::uint8_t* now = in + 4 * x;
+    const std::uint8_t* before = now - 4;
+    std::uint8_t* to = out + 4 * x;
+    to[0] = static_cast<std::uint8_t>(now[2] - before[2]);
+    to[1] = static_cast<std::uint8_t>(now[1] - before[1]);
+    to[2] = static_cast<std::uint8_t>(now[0] - before[0]);
+    to[3] = static_cast<std::uint8_t>(now[3] - before[3]);
+  }
+}
+
 }  // namespace
 
 bool TiffCodec::SaveFile(const std::string& path, std::span<const PixelImage* const> images, const ImageProperties&) {
@@ -438,25 +473,36 @@ bool TiffCodec::SaveFile(const std::string& path, std::span<const PixelImage* co
         TIFFSetField(t, TIFFTAG_EXTRASAMPLES, 1, straightAlpha);
       }
     }
-    // libtiff may change the row it is given (the predictor works in place),
-    // so every row goes through a copy of our own.
     const std::size_t rowBytes = palette ? (static_cast<std::size_t>(image.Width()) * depth + 7) / 8
                                          : static_cast<std::size_t>(image.Width()) * channels;
     // Strips of about 256 KiB: LZW's table then spans many rows, which
     // halves the files of small strips at no cost in time.
     const std::size_t rowsPerStrip = std::clamp<std::size_t>(kStripBytes / rowBytes, 1, image.Height());
     TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, static_cast<std::uint32_t>(rowsPerStrip));
-    std::vector<std::uint8_t> line(rowBytes);
-    for (int y = 0; y < image.Height(); ++y) {
-      if (palette) {
-        std::memcpy(line.data(), image.Row(y), rowBytes);
-      } else if (channels == 4) {
-        CopySwappingRedBlue(image.Row(y), line.data(), image.Width(), 4);
-      } else {
-        RowToBgr(image, y, line.data());
-        SwapRedBlue(line.data(), image.Width(), 3);
+    // Each strip is laid out and compressed here, with libtiff's own bytes,
+    // and handed to libtiff as it is.
+    const auto height = static_cast<std::size_t>(image.Height());
+    for (std::size_t first = 0, strip = 0; first < height; first += rowsPerStrip, ++strip) {
+      const std::size_t rows = std::min(rowsPerStrip, height - first);
+      strip_.resize(rows * rowBytes);
+      for (std::size_t r = 0; r < rows; ++r) {
+        const int y = static_cast<int>(first + r);
+        std::uint8_t* line = strip_.data() + r * rowBytes;
+        if (palette) {
+          std::memcpy(line, image.Row(y), rowBytes);
+        } else if (channels == 4) {
+          DifferenceRgbaRow(image.Row(y), line, image.Width());
+        } else {
+          RowToBgr(image, y, line);
+          SwapRedBlue(line, image.Width(), 3);
+          DifferenceRow(line, rowBytes, 3);
+        }
       }
-      if (TIFFWriteScanline(t, line.data(), static_cast<std::uint32_t>(y), 0) < 0) return false;
+      compressed_.clear();
+      lzw_.EncodeStrip(strip_, compressed_);
+      if (TIFFWriteRawStrip(t, static_cast<std::uint32_t>(strip), compressed_.data(),
+                            static_cast<tmsize_t>(compressed_.size())) < 0)
+        return false;
     }
     if (TIFFFlush(t) != 1) return false;
   }

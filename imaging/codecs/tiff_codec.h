@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "imaging/codecs/tiff_lzw.h"
 #include "imaging/image_codec.h"
 
 namespace reelmill {
@@ -23,7 +24,11 @@ class TiffCodec final : public ImageCodec {
                 const ImageProperties& properties) override;
 
  private:
-  std::vector<std::uint8_t> file_;  // kept between saves
+  // Kept between saves.
+  std::vector<std::uint8_t> file_;
+  std::vector<std::uint8_t> strip_;
+  std::vector<std::uint8_t> compressed_;
+  TiffLzwEncoder lzw_;
 };
 
 }  // namespace reelmill

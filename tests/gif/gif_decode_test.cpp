@@ -151,12 +151,12 @@ TEST(GifScreenPolicy, TheScreenGrowsToHoldTheFirstImageAndLaterFramesAreClipped)
 // Offset of the n-th image descriptor of a file from EncodeGif with kFour.
 std::size_t ImageOffset(const std::vector<std::uint8_t>& bytes, int n) {
   std::size_t at = 13 + 3 * 4;
-  for (;; ++at) {
+  for (;;) {
     const bool image = bytes[at] == ',';
     if (image && n-- == 0) return at;
     at += image ? 10 : 1;  // descriptor and code size, or extension label
     while (bytes[at + 1] != 0) at += bytes[at + 1] + 1u;
-    ++at;
+    at += 2;
   }
 }
 

@@ -3,8 +3,10 @@
 
 #include <cstring>
 #include <functional>
+#include <tuple>
 
 #include "imaging/codecs/tiff_codec.h"
+#include "imaging/codecs/tiff_lzw.h"
 #include "imaging/image_list.h"
 #include "imaging/image_properties.h"
 #include "imaging/pixel_image.h"
@@ -119,6 +121,47 @@ TEST(TiffEncode, LzwWithTheLayoutOfEachDepth) {
     }
     EXPECT_EQ(TIFFNumberOfDirectories(t), 1);
     TIFFClose(t);
+  }
+}
+
+// The whole file is what libtiff writes itself, row by row with its own
+// predictor and LZW, from the same fields: several strips, odd widths.
+TEST(TiffEncode, FilesAreTheBytesLibtiffWritesItself) {
+  for (const auto& [width, height, depth] : {std::tuple{13, 7, 1}, std::tuple{13, 7, 4}, std::tuple{301, 999, 8},
+                                             std::tuple{301, 400, 24}, std::tuple{255, 300, 32},
+                                             std::tuple{6, 5, 32}}) {
+    const PixelImage image = PatternImage(width, height, depth, 5);
+    const bool palette = depth <= 8;
+    const int channels = depth == 32 ? 4 : 3;
+    const std::size_t rowBytes = palette ? (std::size_t(width) * depth + 7) / 8 : std::size_t(width) * channels;
+    const Bytes expected = WriteTiff({[&](TIFF* t) {
+      Fields(t, width, height, palette ? depth : 8, palette ? 1 : channels, palette ? PHOTOMETRIC_PALETTE : PHOTOMETRIC_RGB);
+      TIFFSetField(t, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+      TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+      std::vector<std::uint16_t> red, green, blue;
+      if (palette) {
+        for (const PaletteEntry& e : image.Palette()) {
+          red.push_back(std::uint16_t(e.red * 257));
+          green.push_back(std::uint16_t(e.green * 257));
+          blue.push_back(std::uint16_t(e.blue * 257));
+        }
+        TIFFSetField(t, TIFFTAG_COLORMAP, red.data(), green.data(), blue.data());
+      } else {
+        TIFFSetField(t, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
+        const std::uint16_t alpha[] = {EXTRASAMPLE_UNASSALPHA};
+        if (channels == 4) TIFFSetField(t, TIFFTAG_EXTRASAMPLES, 1, alpha);
+      }
+      TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, std::uint32_t(std::clamp<std::size_t>(256 * 1024 / rowBytes, 1, height)));
+      std::vector<Bytes> rows;
+      for (int y = 0; y < height; ++y) {
+        Bytes row(image.Row(y), image.Row(y) + rowBytes);
+        for (std::size_t x = 0; !palette && x < rowBytes; x += std::size_t(channels)) std::swap(row[x], row[x + 2]);
+        rows.push_back(row);
+      }
+      return WriteRows(t, rows);
+    }});
+    ASSERT_FALSE(expected.empty());
+    EXPECT_EQ(Saved(image), expected) << width << " x " << height << " at " << depth << " bits";
   }
 }
 
@@ -347,6 +390,70 @@ TEST(TiffDecode, OversizedPagesAreRefused) {
   ASSERT_FALSE(file.empty());
   PixelImage image;
   EXPECT_FALSE(DecodeOne(file, image));
+}
+
+}  // namespace
+}  // namespace reelmill
+
+namespace reelmill {
+namespace {
+
+// libtiff's LZW bytes for each strip, as strips of one 8-bit grey page
+// without a predictor.
+std::vector<Bytes> LibtiffLzwStrips(const std::vector<Bytes>& strips) {
+  testing::TempDir dir;
+  const std::string path = dir / "strips.tif";
+  std::size_t width = 1;
+  for (const Bytes& strip : strips) width = std::max(width, strip.size());
+  TIFF* t = TIFFOpen(path.c_str(), "w");
+  if (!t) return {};
+  Fields(t, static_cast<int>(width), static_cast<int>(strips.size()), 8, 1, PHOTOMETRIC_MINISBLACK);
+  TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+  TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, 1);
+  for (std::size_t i = 0; i < strips.size(); ++i) {
+    Bytes copy = strips[i];
+    TIFFWriteEncodedStrip(t, static_cast<std::uint32_t>(i), copy.data(), static_cast<tmsize_t>(copy.size()));
+  }
+  TIFFClose(t);
+  std::vector<Bytes> raws;
+  t = TIFFOpen(path.c_str(), "r");
+  if (!t) return {};
+  for (std::size_t i = 0; i < strips.size(); ++i) {
+    Bytes raw(strips[i].size() * 2 + 64);
+    const tmsize_t size = TIFFReadRawStrip(t, static_cast<std::uint32_t>(i), raw.data(), static_cast<tmsize_t>(raw.size()));
+    raw.resize(size < 0 ? 0 : static_cast<std::size_t>(size));
+    raws.push_back(raw);
+  }
+  TIFFClose(t);
+  return raws;
+}
+
+// Noise fills the table again and again; runs and repeats make the ratio
+// checks start over or carry on. Every prefix of a noise strip up to a full
+// table ends it at each code width and at the full table itself.
+TEST(TiffLzw, StripsComeOutAsLibtiffWritesThem) {
+  std::uint32_t state = 7;
+  const auto next = [&] { return state = state * 1664525u + 1013904223u; };
+  std::vector<Bytes> strips;
+  for (std::size_t size : {300u, 5000u, 9000u, 70000u, 262144u}) {
+    Bytes noise(size), runs(size), mixed(size);
+    for (std::size_t i = 0; i < size; ++i) {
+      noise[i] = std::uint8_t(next() >> 24);
+      runs[i] = std::uint8_t((i / 997) * 31);
+      mixed[i] = (i / 20000) % 2 ? std::uint8_t(next() >> 24) : std::uint8_t(i % 7);
+    }
+    strips.insert(strips.end(), {noise, runs, mixed});
+  }
+  const Bytes noise = strips[3];
+  for (std::size_t size = 1; size <= 4400; ++size) strips.emplace_back(noise.begin(), noise.begin() + long(size));
+  const std::vector<Bytes> expected = LibtiffLzwStrips(strips);
+  ASSERT_EQ(expected.size(), strips.size());
+  TiffLzwEncoder encoder;
+  for (std::size_t i = 0; i < strips.size(); ++i) {
+    Bytes ours;
+    encoder.EncodeStrip(strips[i], ours);
+    EXPECT_EQ(ours, expected[i]) << "strip " << i << " of " << strips[i].size() << " bytes";
+  }
 }
 
 }  // namespace
