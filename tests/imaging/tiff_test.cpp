@@ -3,7 +3,6 @@
 
 #include <cstring>
 #include <functional>
-#include <tuple>
 
 #include "imaging/codecs/tiff_codec.h"
 #include "imaging/codecs/tiff_lzw.h"
@@ -127,9 +126,12 @@ TEST(TiffEncode, LzwWithTheLayoutOfEachDepth) {
 // The whole file is what libtiff writes itself, row by row with its own
 // predictor and LZW, from the same fields: several strips, odd widths.
 TEST(TiffEncode, FilesAreTheBytesLibtiffWritesItself) {
-  for (const auto& [width, height, depth] : {std::tuple{13, 7, 1}, std::tuple{13, 7, 4}, std::tuple{301, 999, 8},
-                                             std::tuple{301, 400, 24}, std::tuple{255, 300, 32},
-                                             std::tuple{6, 5, 32}}) {
+  struct Case {
+    int width, height, depth;
+  };
+  for (const Case c : {Case{13, 7, 1}, Case{13, 7, 4}, Case{301, 999, 8}, Case{301, 400, 24}, Case{255, 300, 32},
+                       Case{6, 5, 32}}) {
+    const int width = c.width, height = c.height, depth = c.depth;
     const PixelImage image = PatternImage(width, height, depth, 5);
     const bool palette = depth <= 8;
     const int channels = depth == 32 ? 4 : 3;
