@@ -479,15 +479,16 @@ bool TiffCodec::SaveFile(const std::string& path, std::span<const PixelImage* co
     // halves the files of small strips at no cost in time.
     const std::size_t rowsPerStrip = std::clamp<std::size_t>(kStripBytes / rowBytes, 1, image.Height());
     TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, static_cast<std::uint32_t>(rowsPerStrip));
-    // Each strip is laid out and compressed here, with libtiff's own bytes,
-    // and handed to libtiff as it is.
+    // Strips are laid out and compressed here, two at a time, with libtiff's
+    // own bytes, and handed to libtiff as they are.
     const auto height = static_cast<std::size_t>(image.Height());
-    for (std::size_t first = 0, strip = 0; first < height; first += rowsPerStrip, ++strip) {
+    const auto layOut = [&](std::size_t strip, std::vector<std::uint8_t>& bytes) {
+      const std::size_t first = strip * rowsPerStrip;
       const std::size_t rows = std::min(rowsPerStrip, height - first);
-      strip_.resize(rows * rowBytes);
+      bytes.resize(rows * rowBytes);
       for (std::size_t r = 0; r < rows; ++r) {
         const int y = static_cast<int>(first + r);
-        std::uint8_t* line = strip_.data() + r * rowBytes;
+        std::uint8_t* line = bytes.data() + r * rowBytes;
         if (palette) {
           std::memcpy(line, image.Row(y), rowBytes);
         } else if (channels == 4) {
@@ -498,11 +499,23 @@ bool TiffCodec::SaveFile(const std::string& path, std::span<const PixelImage* co
           DifferenceRow(line, rowBytes, 3);
         }
       }
-      compressed_.clear();
-      lzw_.EncodeStrip(strip_, compressed_);
-      if (TIFFWriteRawStrip(t, static_cast<std::uint32_t>(strip), compressed_.data(),
-                            static_cast<tmsize_t>(compressed_.size())) < 0)
-        return false;
+    };
+    const auto write = [&](std::size_t strip, std::span<const std::uint8_t> bytes) {
+      // libtiff only reads the bytes it is given here.
+      return TIFFWriteRawStrip(t, static_cast<std::uint32_t>(strip), const_cast<std::uint8_t*>(bytes.data()),
+                               static_cast<tmsize_t>(bytes.size())) >= 0;
+    };
+    const std::size_t strips = (height + rowsPerStrip - 1) / rowsPerStrip;
+    for (std::size_t strip = 0; strip < strips; strip += 2) {
+      layOut(strip, strips_[0]);
+      if (strip + 1 == strips) {
+        if (!write(strip, lzw_.EncodeStrip(strips_[0]))) return false;
+        break;
+      }
+      layOut(strip + 1, strips_[1]);
+      std::span<const std::uint8_t> first, second;
+      lzw_.EncodeStrips(strips_[0], strips_[1], first, second);
+      if (!write(strip, first) || !write(strip + 1, second)) return false;
     }
     if (TIFFFlush(t) != 1) return false;
   }

@@ -26,8 +26,7 @@ class TiffCodec final : public ImageCodec {
  private:
   // Kept between saves.
   std::vector<std::uint8_t> file_;
-  std::vector<std::uint8_t> strip_;
-  std::vector<std::uint8_t> compressed_;
+  std::vector<std::uint8_t> strips_[2];
   TiffLzwEncoder lzw_;
 };
 

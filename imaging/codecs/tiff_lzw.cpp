@@ -22,76 +22,70 @@ constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
 
 constexpr int MaxCode(int bits) { return (1 << bits) - 1; }
 
-// Codes go out most significant bit first, as TIFF wants them.
-class CodeWriter {
- public:
-  explicit CodeWriter(std::vector<std::uint8_t>& out) : out_(out) {}
-  void Put(int code, int width) {
-    data_ = (data_ << width) | static_cast<std::uint64_t>(code);
-    bits_ += width;
-    while (bits_ >= 8) {
-      bits_ -= 8;
-      out_.push_back(static_cast<std::uint8_t>(data_ >> bits_));
-    }
-  }
-  void Finish() {
-    if (bits_ > 0) out_.push_back(static_cast<std::uint8_t>(data_ << (8 - bits_)));
-    bits_ = 0;
-  }
-
- private:
-  std::vector<std::uint8_t>& out_;
-  std::uint64_t data_ = 0;
-  int bits_ = 0;
-};
+// Every input byte emits at most one code of 12 bits; add the clears and the
+// codes at the end.
+constexpr std::size_t OutputBound(std::size_t input) { return input + input / 2 + input / 1024 + 16; }
 
 }  // namespace
 
-TiffLzwEncoder::TiffLzwEncoder() : table_(kSlots, kEmpty) {}
-
-void TiffLzwEncoder::ClearTable() { std::fill(table_.begin(), table_.end(), kEmpty); }
-
-void TiffLzwEncoder::EncodeStrip(std::span<const std::uint8_t> strip, std::vector<std::uint8_t>& out) {
-  out.reserve(out.size() + strip.size() / 2 + 16);
-  CodeWriter writer(out);
-  std::uint32_t* const table = table_.data();
+// One strip being coded: where it is in its input and output, libtiff's
+// counters, and its table.
+struct TiffLzwEncoder::Stream {
+  const std::uint8_t* in;
+  const std::uint8_t* end;
+  std::uint8_t* out;
+  std::uint32_t* table;
+  std::uint64_t pending = 0;  // bits not yet written, most significant first
+  int pendingBits = 0;
   int bits = kMinBits;
   int maxCode = MaxCode(kMinBits);
   int freeCode = kFirstFree;
+  int prefix = -1;
   long inCount = 0;
   long outCount = 0;  // in bits
   long checkpoint = kCheckGap;
   long ratio = 0;
-  const auto put = [&](int code) {
-    writer.Put(code, bits);
+
+  Stream(std::span<const std::uint8_t> strip, std::uint8_t* output, std::uint32_t* strings)
+      : in(strip.data()), end(strip.data() + strip.size()), out(output), table(strings) {
+    std::fill(table, table + kSlots, kEmpty);
+    if (in < end) {
+      Put(kClear);
+      prefix = *in++;
+      inCount = 1;
+    }
+  }
+
+  bool More() const { return in < end; }
+
+  void Put(int code) {
+    pending = (pending << bits) | static_cast<std::uint64_t>(code);
+    pendingBits += bits;
     outCount += bits;
-  };
+    while (pendingBits >= 8) {
+      pendingBits -= 8;
+      *out++ = static_cast<std::uint8_t>(pending >> pendingBits);
+    }
+  }
+
   // The clear code goes out at the width in force, then the width drops.
-  const auto startOver = [&] {
-    ClearTable();
+  void StartOver() {
+    std::fill(table, table + kSlots, kEmpty);
     ratio = 0;
     inCount = 0;
     outCount = 0;
     freeCode = kFirstFree;
-    put(kClear);
+    Put(kClear);
     bits = kMinBits;
     maxCode = MaxCode(kMinBits);
-  };
-
-  ClearTable();
-  int prefix = -1;
-  std::size_t i = 0;
-  if (!strip.empty()) {
-    put(kClear);
-    prefix = strip[0];
-    i = 1;
-    inCount = 1;
   }
-  for (const std::size_t n = strip.size(); i < n; ++i) {
-    const std::uint32_t c = strip[i];
+
+  // One input byte. Most extend the current string; the rest go to NewString.
+  [[gnu::always_inline]] inline void Step() {
+    const std::uint32_t c = *in++;
     ++inCount;
     const std::uint32_t key = (c << 12) | static_cast<std::uint32_t>(prefix);
-    std::size_t slot = ((c << 5) ^ static_cast<std::uint32_t>(prefix)) & (kSlots - 1);
+    std::size_t slot = (c << 5) ^ static_cast<std::uint32_t>(prefix);
     std::uint32_t entry = table[slot];
     while (entry != kEmpty && (entry >> 12) != key) {
       slot = (slot + 1) & (kSlots - 1);
@@ -99,14 +93,18 @@ void TiffLzwEncoder::EncodeStrip(std::span<const std::uint8_t> strip, std::vecto
     }
     if (entry != kEmpty) {
       prefix = static_cast<int>(entry & 0xFFF);
-      continue;
+      return;
     }
-    put(prefix);
+    NewString(c, key, slot);
+  }
+
+  [[gnu::noinline]] void NewString(std::uint32_t c, std::uint32_t key, std::size_t slot) {
+    Put(prefix);
     prefix = static_cast<int>(c);
     table[slot] = (key << 12) | static_cast<std::uint32_t>(freeCode);
     ++freeCode;
     if (freeCode == kCodeMax - 1) {
-      startOver();
+      StartOver();
     } else if (freeCode > maxCode) {
       ++bits;
       maxCode = MaxCode(bits);
@@ -120,25 +118,67 @@ void TiffLzwEncoder::EncodeStrip(std::span<const std::uint8_t> strip, std::vecto
         now = (inCount << 8) / outCount;
       }
       if (now <= ratio) {
-        startOver();
+        StartOver();
       } else {
         ratio = now;
       }
     }
   }
+
   // The last string, counted as an entry for the width of the end code.
-  if (prefix >= 0) {
-    put(prefix);
-    ++freeCode;
-    if (freeCode == kCodeMax - 1) {
-      put(kClear);
-      bits = kMinBits;
-    } else if (freeCode > maxCode) {
-      ++bits;
+  void Finish() {
+    if (prefix >= 0) {
+      Put(prefix);
+      ++freeCode;
+      if (freeCode == kCodeMax - 1) {
+        Put(kClear);
+        bits = kMinBits;
+      } else if (freeCode > maxCode) {
+        ++bits;
+      }
     }
+    Put(kEnd);
+    if (pendingBits > 0) *out++ = static_cast<std::uint8_t>(pending << (8 - pendingBits));
   }
-  put(kEnd);
-  writer.Finish();
+};
+
+std::uint8_t* TiffLzwEncoder::Buffer::Reserve(std::size_t size) {
+  if (size > capacity) {
+    bytes.reset(new std::uint8_t[size]);
+    capacity = size;
+  }
+  return bytes.get();
+}
+
+TiffLzwEncoder::TiffLzwEncoder() : tables_(new std::uint32_t[2 * kSlots]) {}
+
+TiffLzwEncoder::~TiffLzwEncoder() = default;
+
+std::span<const std::uint8_t> TiffLzwEncoder::EncodeStrip(std::span<const std::uint8_t> strip) {
+  std::uint8_t* const start = out_[0].Reserve(OutputBound(strip.size()));
+  Stream stream(strip, start, tables_.get());
+  while (stream.More()) stream.Step();
+  stream.Finish();
+  return {start, static_cast<std::size_t>(stream.out - start)};
+}
+
+void TiffLzwEncoder::EncodeStrips(std::span<const std::uint8_t> first, std::span<const std::uint8_t> second,
+                                  std::span<const std::uint8_t>& firstOut,
+                                  std::span<const std::uint8_t>& secondOut) {
+  std::uint8_t* const firstStart = out_[0].Reserve(OutputBound(first.size()));
+  std::uint8_t* const secondStart = out_[1].Reserve(OutputBound(second.size()));
+  Stream a(first, firstStart, tables_.get());
+  Stream b(second, secondStart, tables_.get() + kSlots);
+  while (a.More() && b.More()) {
+    a.Step();
+    b.Step();
+  }
+  while (a.More()) a.Step();
+  while (b.More()) b.Step();
+  a.Finish();
+  b.Finish();
+  firstOut = {firstStart, static_cast<std::size_t>(a.out - firstStart)};
+  secondOut = {secondStart, static_cast<std::size_t>(b.out - secondStart)};
 }
 
 }  // namespace reelmill

