@@ -15,7 +15,8 @@ constexpr int kCodeMax = (1 << kMaxBits) - 1;
 // libtiff looks at the ratio of input to output every 10000 input bytes and
 // starts over when it did not improve.
 constexpr long kCheckGap = 10000;
-constexpr std::size_t kSlots = std::size_t{1} << 13;
+constexpr int kSlotBits = 13;
+constexpr std::size_t kSlots = std::size_t{1} << kSlotBits;
 // No slot holds it: it would be code 4095 after string 4095, and neither is
 // ever given out.
 constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
@@ -85,7 +86,11 @@ struct TiffLzwEncoder::Stream {
     const std::uint32_t c = *in++;
     ++inCount;
     const std::uint32_t key = (c << 12) | static_cast<std::uint32_t>(prefix);
-    std::size_t slot = (c << 5) ^ static_cast<std::uint32_t>(prefix);
+    // The byte is hashed apart from the prefix, off the chain of look-ups,
+    // so that bytes differing little (as predicted samples do) still spread
+    // over the whole table; the prefix, known only now, costs one shift.
+    const std::uint32_t spread = (c * 0x9E3779B1u) >> (32 - kSlotBits);
+    std::size_t slot = (static_cast<std::uint32_t>(prefix) << 1) ^ spread;
     std::uint32_t entry = table[slot];
     while (entry != kEmpty && (entry >> 12) != key) {
       slot = (slot + 1) & (kSlots - 1);
