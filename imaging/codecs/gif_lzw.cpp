@@ -1,45 +1,68 @@
 #include "imaging/codecs/gif_lzw.h"
 
+#include <cstring>
+
 namespace reelmill {
 
 namespace {
+
 constexpr int kCodes = 4096;  // 12-bit codes
 constexpr int kMaxBits = 12;
+// A string may be copied 8 bytes at a time past its end.
+constexpr std::size_t kCopySlack = kCodes + 16;
+
+// Copies a string from where it appeared before. Eight bytes at a time when
+// the two are at least that far apart (the bytes past its end are written
+// over by the strings after it); byte by byte when a string repeats itself
+// at a shorter distance.
+inline void CopyString(std::uint8_t* to, const std::uint8_t* from, std::size_t length) {
+  if (to - from >= 8) {
+    for (std::size_t i = 0; i < length; i += 8) std::memcpy(to + i, from + i, 8);
+  } else {
+    for (std::size_t i = 0; i < length; ++i) to[i] = from[i];
+  }
+}
+
 }  // namespace
 
 struct GifLzwDecoder::Table {
-  std::uint16_t prefix[kCodes];
+  std::uint32_t start[kCodes];  // where the entry's string first appeared in the image
   std::uint16_t length[kCodes];
-  std::uint8_t suffix[kCodes];
   std::uint8_t first[kCodes];
-  // What is left of a string that did not fit its row, in order.
-  std::uint8_t pending[kCodes];
-  int pendingAt = 0;
-  int pendingEnd = 0;
 };
 
-GifLzwDecoder::GifLzwDecoder(std::span<const std::uint8_t> data, std::size_t at, int minimumCodeSize,
-                             std::uint64_t pixels)
-    : data_(data),
-      next_(at),
-      minimumCodeSize_(minimumCodeSize),
-      clear_(1 << (minimumCodeSize & 15)),
-      end_(clear_ + 1),
-      pixelsLeft_(pixels),
-      table_(new Table) {
-  // giflib takes smaller sizes in its own way; they are left to it.
-  broken_ = minimumCodeSize < 2 || minimumCodeSize > 8 || at > data.size();
-  if (broken_) return;
-  Table& t = *table_;
-  for (int i = 0; i < clear_; ++i) {
-    t.suffix[i] = static_cast<std::uint8_t>(i);
-    t.first[i] = static_cast<std::uint8_t>(i);
-    t.length[i] = 1;
+GifLzwDecoder::GifLzwDecoder() : table_(new Table) {
+  for (int i = 0; i < 256; ++i) {
+    table_->length[i] = 1;
+    table_->first[i] = static_cast<std::uint8_t>(i);
   }
-  Reset();
 }
 
 GifLzwDecoder::~GifLzwDecoder() = default;
+
+void GifLzwDecoder::Start(std::span<const std::uint8_t> data, std::size_t at, int minimumCodeSize,
+                          std::uint64_t pixels) {
+  data_ = data;
+  next_ = at;
+  blockLeft_ = 0;
+  bits_ = 0;
+  bitCount_ = 0;
+  delivered_ = 0;
+  decoded_ = false;
+  // giflib takes smaller code sizes in its own way; they, and images too
+  // large for the buffer, are left to it.
+  broken_ = minimumCodeSize < 2 || minimumCodeSize > 8 || at > data.size() || pixels == 0 || pixels > kMaxPixels;
+  if (broken_) return;
+  minimumCodeSize_ = minimumCodeSize;
+  clear_ = 1 << minimumCodeSize;
+  end_ = clear_ + 1;
+  pixels_ = static_cast<std::size_t>(pixels);
+  if (pixels_ + kCopySlack > imageCapacity_) {
+    image_.reset(new std::uint8_t[pixels_ + kCopySlack]);
+    imageCapacity_ = pixels_ + kCopySlack;
+  }
+  Reset();
+}
 
 void GifLzwDecoder::Reset() {
   running_ = end_ + 1;
@@ -47,6 +70,11 @@ void GifLzwDecoder::Reset() {
   maxCode1_ = 1 << runningBits_;
   nextFree_ = end_ + 1;
   last_ = -1;
+}
+
+bool GifLzwDecoder::Stop() {
+  broken_ = true;
+  return false;
 }
 
 // Bytes are taken one at a time, and a sub-block is opened only when a bit
@@ -75,64 +103,54 @@ bool GifLzwDecoder::ReadCode(int& code) {
   return true;
 }
 
-bool GifLzwDecoder::ReadRow(std::span<std::uint8_t> row) {
-  if (broken_ || row.size() > pixelsLeft_) return Stop();
+bool GifLzwDecoder::DecodeImage() {
   Table& t = *table_;
-  const std::size_t width = row.size();
+  std::uint8_t* const out = image_.get();
   std::size_t at = 0;
-  while (at < width && t.pendingAt < t.pendingEnd) row[at++] = t.pending[t.pendingAt++];
-  while (at < width) {
+  std::size_t lastAt = 0;  // where the previous code's string begins
+  while (at < pixels_) {
     int code = 0;
-    if (!ReadCode(code)) return Stop();
+    if (!ReadCode(code)) return false;
     if (code == clear_) {
       Reset();
       continue;
     }
-    int firstPixel = 0;
-    if (code < clear_) {
-      firstPixel = code;
-    } else if (code > end_ && code < nextFree_) {
-      firstPixel = t.first[code];
-    } else if (code == nextFree_ && code == running_ - 2 && last_ >= 0) {
-      firstPixel = t.first[last_];  // the entry this very code defines
-    } else {
-      return Stop();  // an end code before the last pixel, or a code not yet defined
-    }
-    // The entry is defined before the string is written, so that a code
-    // naming the entry it defines is written like any other.
+    const bool defined = code < clear_ || (code > end_ && code < nextFree_);
+    // A code may name the entry it defines itself: the previous string and
+    // its own first pixel.
+    const bool namesItsOwnEntry = code == nextFree_ && code == running_ - 2 && last_ >= 0;
+    if (!defined && !namesItsOwnEntry) return false;  // an end code before the last pixel, or one not yet defined
     if (last_ >= 0 && running_ - 2 == nextFree_ && nextFree_ < kCodes) {
-      t.prefix[nextFree_] = static_cast<std::uint16_t>(last_);
-      t.suffix[nextFree_] = static_cast<std::uint8_t>(firstPixel);
-      t.first[nextFree_] = t.first[last_];
+      t.start[nextFree_] = static_cast<std::uint32_t>(lastAt);
       t.length[nextFree_] = static_cast<std::uint16_t>(t.length[last_] + 1);
+      t.first[nextFree_] = t.first[last_];
       ++nextFree_;
     }
-    last_ = code;
-    const std::size_t length = t.length[code];
-    if (length <= width - at) {
-      std::uint8_t* out = row.data() + at + length;
-      for (int c = code; out != row.data() + at; c = t.prefix[c]) *--out = t.suffix[c];
-      at += length;
+    if (code < clear_) {
+      out[at] = static_cast<std::uint8_t>(code);
     } else {
-      int c = code;
-      for (std::size_t i = length; i-- > 0; c = t.prefix[c]) t.pending[i] = t.suffix[c];
-      t.pendingAt = 0;
-      t.pendingEnd = static_cast<int>(length);
-      while (at < width) row[at++] = t.pending[t.pendingAt++];
+      CopyString(out + at, out + t.start[code], t.length[code]);
     }
+    last_ = code;
+    lastAt = at;
+    at += t.length[code];
   }
-  pixelsLeft_ -= width;
-  if (pixelsLeft_ == 0 && !RestOfDataIsWhole()) return Stop();
+  return RestOfDataIsWhole();
+}
+
+bool GifLzwDecoder::ReadRow(std::span<std::uint8_t> row) {
+  if (broken_ || row.size() > pixels_ - delivered_) return Stop();
+  if (!decoded_) {
+    if (!DecodeImage()) return Stop();
+    decoded_ = true;
+  }
+  std::memcpy(row.data(), image_.get() + delivered_, row.size());
+  delivered_ += row.size();
   return true;
 }
 
 // After the last pixel giflib passes the rest of the current sub-block and
 // reads every later one up to the terminator; one cut short is an error.
-bool GifLzwDecoder::Stop() {
-  broken_ = true;
-  return false;
-}
-
 bool GifLzwDecoder::RestOfDataIsWhole() const {
   std::size_t at = next_ + blockLeft_;
   for (;;) {

@@ -80,7 +80,7 @@ GifReader::~GifReader() = default;
 bool GifReader::Fail(GifError error) {
   error_ = error;
   rowsLeft_ = 0;
-  fast_.reset();
+  fastActive_ = false;
   handle_.reset();  // nothing more is read after an error
   return false;
 }
@@ -135,13 +135,13 @@ bool GifReader::NextImage(GifImageHeader& image) {
         rowWidth_ = pending.rect.width;
         dataPending_ = true;
         // giflib has read up to the minimum code size byte and no further.
-        fast_.reset();
-        rowsDecodedFast_ = 0;
+        fastActive_ = false;
         if (decoding_ == GifPixelDecoding::Fast && rowsLeft_ > 0 && input_.Offset() > 0) {
           const std::size_t at = input_.Offset();
-          fast_ = std::make_unique<GifLzwDecoder>(
-              data_, at, data_[at - 1],
-              static_cast<std::uint64_t>(rowWidth_) * static_cast<std::uint64_t>(rowsLeft_));
+          if (!fast_) fast_ = std::make_unique<GifLzwDecoder>();
+          fast_->Start(data_, at, data_[at - 1],
+                       static_cast<std::uint64_t>(rowWidth_) * static_cast<std::uint64_t>(rowsLeft_));
+          fastActive_ = fast_->Active();
         }
         image = std::move(pending);
         return true;
@@ -174,7 +174,7 @@ bool GifReader::ReadExtension(GifImageHeader& pending) {
 
 bool GifReader::ReadRow(std::span<std::uint8_t> row) {
   if (!handle_ || rowsLeft_ <= 0 || row.size() < static_cast<std::size_t>(rowWidth_)) return Fail(GifError::Corrupt);
-  if (fast_) return ReadRowFast(row.first(static_cast<std::size_t>(rowWidth_)));
+  if (fastActive_) return ReadRowFast(row.first(static_cast<std::size_t>(rowWidth_)));
   if (DGifGetLine(handle_->gif, row.data(), rowWidth_) == GIF_ERROR) return FailFromLibrary();
   // After the last row giflib has already passed the rest of the image data.
   if (--rowsLeft_ == 0) dataPending_ = false;
@@ -183,18 +183,14 @@ bool GifReader::ReadRow(std::span<std::uint8_t> row) {
 
 bool GifReader::ReadRowFast(std::span<std::uint8_t> row) {
   if (fast_->ReadRow(row)) {
-    ++rowsDecodedFast_;
     if (--rowsLeft_ > 0) return true;
     // giflib has not read the data; it passes it now, as it would have.
-    fast_.reset();
+    fastActive_ = false;
     return SkipImageData();
   }
-  // The data does not keep to the format: giflib decodes the image from its
-  // start. The rows it gives again are the ones already handed out.
-  fast_.reset();
-  for (int i = 0; i < rowsDecodedFast_; ++i) {
-    if (DGifGetLine(handle_->gif, row.data(), rowWidth_) == GIF_ERROR) return FailFromLibrary();
-  }
+  // The data does not keep to the format, which is found before any row
+  // goes out: giflib decodes the image.
+  fastActive_ = false;
   if (DGifGetLine(handle_->gif, row.data(), rowWidth_) == GIF_ERROR) return FailFromLibrary();
   if (--rowsLeft_ == 0) dataPending_ = false;
   return true;
@@ -211,7 +207,7 @@ bool GifReader::SkipImageData() {
   } while (block != nullptr);
   rowsLeft_ = 0;
   dataPending_ = false;
-  fast_.reset();
+  fastActive_ = false;
   return true;
 }
 

@@ -86,8 +86,8 @@ class GifReader final {
   GifPixelDecoding decoding_;
   ByteReader input_;
   std::unique_ptr<Handle> handle_;
-  std::unique_ptr<GifLzwDecoder> fast_;  // the current image's, while it keeps up
-  int rowsDecodedFast_ = 0;
+  std::unique_ptr<GifLzwDecoder> fast_;  // kept from image to image
+  bool fastActive_ = false;             // the current image is being read by it
   GifScreen screen_;
   GifError error_ = GifError::None;
   int rowsLeft_ = 0;

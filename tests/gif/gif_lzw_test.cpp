@@ -83,7 +83,8 @@ HandMade Build(int minimumCodeSize, const std::vector<int>& codes, int width, in
 // Rows of the hand-made GIF by our loop alone: how many it gave before it
 // stopped, and what they held.
 std::pair<int, std::string> OwnRows(const HandMade& made, int minimumCodeSize, int width, int height) {
-  GifLzwDecoder decoder(made.bytes, made.dataAt, minimumCodeSize, std::uint64_t(width) * std::uint64_t(height));
+  GifLzwDecoder decoder;
+  decoder.Start(made.bytes, made.dataAt, minimumCodeSize, std::uint64_t(width) * std::uint64_t(height));
   std::string rows;
   std::vector<std::uint8_t> row(static_cast<std::size_t>(width));
   for (int y = 0; y < height; ++y) {
