@@ -31,12 +31,7 @@ struct GifLzwDecoder::Table {
   std::uint8_t first[kCodes];
 };
 
-GifLzwDecoder::GifLzwDecoder() : table_(new Table) {
-  for (int i = 0; i < 256; ++i) {
-    table_->length[i] = 1;
-    table_->first[i] = static_cast<std::uint8_t>(i);
-  }
-}
+GifLzwDecoder::GifLzwDecoder() : table_(new Table) {}
 
 GifLzwDecoder::~GifLzwDecoder() = default;
 
@@ -57,6 +52,12 @@ void GifLzwDecoder::Start(std::span<const std::uint8_t> data, std::size_t at, in
   clear_ = 1 << minimumCodeSize;
   end_ = clear_ + 1;
   pixels_ = static_cast<std::size_t>(pixels);
+  // The single pixels; an earlier image of a smaller code size may have used
+  // these entries for strings.
+  for (int i = 0; i < clear_; ++i) {
+    table_->length[i] = 1;
+    table_->first[i] = static_cast<std::uint8_t>(i);
+  }
   if (pixels_ + kCopySlack > imageCapacity_) {
     image_.reset(new std::uint8_t[pixels_ + kCopySlack]);
     imageCapacity_ = pixels_ + kCopySlack;

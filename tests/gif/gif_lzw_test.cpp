@@ -154,7 +154,8 @@ TEST(GifLzw, OwnLoopGivesGiflibsRowsAndStopsWhereTheDataLeavesTheFormat) {
 }
 
 // Real encoder output: noise fills the table and clears it; runs make long
-// strings; interlacing and several images with local tables.
+// strings; interlacing, a local table and code sizes that change from image
+// to image.
 std::vector<std::uint8_t> EncodedSample() {
   testing::TestGif gif{160, 90, Ramp(256, 3), 0, {}};
   gif.images.push_back({{0, 0, 160, 90}, Pattern(160, 90, 256, 1), {}, false, true, 0, 5, -1});
@@ -162,6 +163,9 @@ std::vector<std::uint8_t> EncodedSample() {
   for (std::size_t i = 0; i < runs.size(); ++i) runs[i] = std::uint8_t(i / 700);
   gif.images.push_back({{10, 5, 80, 60}, runs, {}, true, true, 1, 5, 2});
   gif.images.push_back({{3, 3, 33, 21}, Pattern(33, 21, 4, 7), Ramp(4, 9), false, true, 2, 5, -1});
+  // A wide code size after a narrow one: the narrow one's strings sit where
+  // the wide one's single pixels go.
+  gif.images.push_back({{0, 0, 60, 40}, Pattern(60, 40, 256, 8), {}, false, true, 1, 5, -1});
   return testing::EncodeGif(gif);
 }
 
