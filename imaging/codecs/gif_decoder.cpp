@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "imaging/codecs/gif_compositor.h"
+#include "imaging/codecs/gif_lzw.h"
 #include "imaging/codecs/gif_reader.h"
 
 namespace reelmill {
@@ -91,7 +92,8 @@ bool DrawImage(GifReader& reader, const GifImageHeader& image, const GifComposit
 std::uint64_t GifDecoder::WorkingBytes(int width, int height) {
   if (width <= 0 || height <= 0) return 0;
   const auto rows = static_cast<std::uint64_t>(height);
-  return PixelImage::StrideFor(width, 8) * rows + 2 * PixelImage::StrideFor(width, 32) * rows;
+  const std::uint64_t indices = std::min(static_cast<std::uint64_t>(width) * rows, GifLzwDecoder::kMaxPixels);
+  return PixelImage::StrideFor(width, 8) * rows + 2 * PixelImage::StrideFor(width, 32) * rows + indices;
 }
 
 bool GifDecoder::Decode(std::span<const std::uint8_t> data, Result& result) const {

@@ -48,8 +48,8 @@ class GifDecoder final {
   bool DecodeEach(std::span<const std::uint8_t> data, const FrameSink& sink) const;
 
   // Bytes of the canvases a decode of a screen of this size works on (the
-  // first image's picture and, for an animation, two composited canvases);
-  // DecodeEach holds no more than this.
+  // first image's picture and, for an animation, two composited canvases),
+  // and of an image's decoded indices; DecodeEach holds no more than this.
   static std::uint64_t WorkingBytes(int width, int height);
 
   // How many frames Decode would give and the size of the first, learned
