@@ -66,10 +66,15 @@ void CompositeRow(std::uint8_t* dst, const std::uint8_t* indices, int count, con
     }
     return;
   }
+  // Every pixel is written, the old one where the index is transparent: a
+  // select instead of a branch that dithered images make unpredictable.
   const auto skip = static_cast<std::uint8_t>(transparentIndex);
   for (int x = 0; x < count; ++x) {
     const std::uint8_t index = indices[x];
-    if (index != skip) std::memcpy(dst + x * kBytesPerPixel, &table[index], kBytesPerPixel);
+    std::uint32_t pixel;
+    std::memcpy(&pixel, dst + x * kBytesPerPixel, kBytesPerPixel);
+    pixel = index != skip ? table[index] : pixel;
+    std::memcpy(dst + x * kBytesPerPixel, &pixel, kBytesPerPixel);
   }
 }
 
