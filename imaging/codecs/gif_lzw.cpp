@@ -81,7 +81,7 @@ bool GifLzwDecoder::Stop() {
 // Bytes are taken one at a time, and a sub-block is opened only when a bit
 // of it is needed, so that a damaged block after the last code needed is
 // judged where giflib judges it.
-bool GifLzwDecoder::ReadCode(int& code) {
+inline bool GifLzwDecoder::ReadCode(int& code) {
   while (bitCount_ < runningBits_) {
     if (blockLeft_ == 0) {
       if (next_ >= data_.size()) return false;
