@@ -46,8 +46,8 @@ GifBlockKind GifBlockWalker::KindAt(std::size_t offset) const {
   }
 }
 
-std::int64_t GifBlockWalker::ChainLength(std::size_t position) const {
-  const ByteReader in(data_);
+std::int64_t SubBlockChainLength(std::span<const std::uint8_t> data, std::size_t position) {
+  const ByteReader in(data);
   std::int64_t total = 0;
   for (;;) {
     const auto size = in.U8At(position);

@@ -35,6 +35,10 @@ struct AssembledGifFrame {
   bool hasImage = false;  // false when the frame is a plain text extension
 };
 
+// Length of the chain of sub-blocks at `position` in `data`, terminator
+// included; -1 when it runs past the end.
+std::int64_t SubBlockChainLength(std::span<const std::uint8_t> data, std::size_t position);
+
 class GifBlockWalker {
  public:
   // `data` must start with "GIF" and hold at least the 13-byte header and
@@ -66,9 +70,7 @@ class GifBlockWalker {
 
  private:
   bool SkipApplicationAndComments();
-  // Length of the sub-block chain at `position`, terminator included; -1 when
-  // it runs past the end.
-  std::int64_t ChainLength(std::size_t position) const;
+  std::int64_t ChainLength(std::size_t position) const { return SubBlockChainLength(data_, position); }
 
   std::span<const std::uint8_t> data_;
   bool valid_ = false;

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "imaging/codecs/gif_block_walker.h"
+
 namespace reelmill {
 
 namespace {
@@ -37,9 +39,9 @@ GifLzwDecoder::~GifLzwDecoder() = default;
 
 void GifLzwDecoder::Start(std::span<const std::uint8_t> data, std::size_t at, int minimumCodeSize,
                           std::uint64_t pixels) {
-  data_ = data;
-  next_ = at;
-  blockLeft_ = 0;
+  input_ = ByteReader(data, at);
+  block_ = {};
+  blockAt_ = 0;
   bits_ = 0;
   bitCount_ = 0;
   delivered_ = 0;
@@ -83,15 +85,15 @@ bool GifLzwDecoder::Stop() {
 // judged where giflib judges it.
 inline bool GifLzwDecoder::ReadCode(int& code) {
   while (bitCount_ < runningBits_) {
-    if (blockLeft_ == 0) {
-      if (next_ >= data_.size()) return false;
-      const std::size_t length = data_[next_];
-      if (length == 0 || length > data_.size() - next_ - 1) return false;
-      ++next_;
-      blockLeft_ = length;
+    if (blockAt_ == block_.size()) {
+      const auto length = input_.U8();
+      if (!length || *length == 0) return false;
+      const auto block = input_.Bytes(*length);
+      if (!block) return false;
+      block_ = *block;
+      blockAt_ = 0;
     }
-    bits_ |= std::uint64_t{data_[next_++]} << bitCount_;
-    --blockLeft_;
+    bits_ |= std::uint64_t{block_[blockAt_++]} << bitCount_;
     bitCount_ += 8;
   }
   code = static_cast<int>(bits_ & ((std::uint64_t{1} << runningBits_) - 1));
@@ -136,7 +138,9 @@ bool GifLzwDecoder::DecodeImage() {
     lastAt = at;
     at += t.length[code];
   }
-  return RestOfDataIsWhole();
+  // After the last pixel giflib passes the rest of the current sub-block and
+  // reads every later one up to the terminator; one cut short is an error.
+  return SubBlockChainLength(input_.Data(), input_.Offset()) >= 0;
 }
 
 bool GifLzwDecoder::ReadRow(std::span<std::uint8_t> row) {
@@ -148,19 +152,6 @@ bool GifLzwDecoder::ReadRow(std::span<std::uint8_t> row) {
   std::memcpy(row.data(), image_.get() + delivered_, row.size());
   delivered_ += row.size();
   return true;
-}
-
-// After the last pixel giflib passes the rest of the current sub-block and
-// reads every later one up to the terminator; one cut short is an error.
-bool GifLzwDecoder::RestOfDataIsWhole() const {
-  std::size_t at = next_ + blockLeft_;
-  for (;;) {
-    if (at >= data_.size()) return false;
-    const std::size_t length = data_[at];
-    if (length == 0) return true;
-    if (length > data_.size() - at - 1) return false;
-    at += 1 + length;
-  }
 }
 
 }  // namespace reelmill

@@ -15,6 +15,8 @@
 #include <memory>
 #include <span>
 
+#include "imaging/byte_reader.h"
+
 namespace reelmill {
 
 class GifLzwDecoder {
@@ -45,12 +47,11 @@ class GifLzwDecoder {
   bool DecodeImage();
   bool ReadCode(int& code);
   void Reset();
-  bool RestOfDataIsWhole() const;
   bool Stop();
 
-  std::span<const std::uint8_t> data_;
-  std::size_t next_ = 0;        // next unread byte of the file
-  std::size_t blockLeft_ = 0;   // bytes of the current sub-block not yet read
+  ByteReader input_{{}};                  // at the sub-block after the current one
+  std::span<const std::uint8_t> block_;  // the current sub-block
+  std::size_t blockAt_ = 0;              // its next unread byte
   std::uint64_t bits_ = 0;
   int bitCount_ = 0;
   int minimumCodeSize_ = 0;

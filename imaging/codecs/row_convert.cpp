@@ -94,23 +94,39 @@ void SwapRedBlue(std::uint8_t* pixels, int count, int channels) {
   for (int i = 0; i < count; ++i, pixels += channels) std::swap(pixels[0], pixels[2]);
 }
 
+namespace {
+
+using Bytes16 = std::uint8_t __attribute__((vector_size(16)));
+using Words16 = std::uint32_t __attribute__((vector_size(16)));
+
+// Red and blue of little-endian BGRA words swapped: one word, or four in a
+// vector register (plain SSE2 on x86-64; -O2 alone would leave the loops
+// scalar).
+template <typename Word>
+Word SwappedRedBlue(Word p) {
+  return (p & 0xFF00FF00u) | ((p >> 16) & 0xFFu) | ((p & 0xFFu) << 16);
+}
+
+std::uint32_t LoadWord(const std::uint8_t* at) {
+  std::uint32_t word;
+  std::memcpy(&word, at, sizeof word);
+  return word;
+}
+
+}  // namespace
+
 void CopySwappingRedBlue(const std::uint8_t* in, std::uint8_t* out, int count, int channels) {
   if (channels == 4) {
-    // Four pixels at a time in a vector register (plain SSE2 on x86-64), then
-    // the rest one by one; -O2 alone would leave the loop scalar.
-    using Pixels = std::uint32_t __attribute__((vector_size(16)));
     int i = 0;
     for (; i + 4 <= count; i += 4) {
-      Pixels p;
+      Words16 p;
       std::memcpy(&p, in + 4 * i, sizeof p);
-      p = (p & 0xFF00FF00u) | ((p >> 16) & 0xFFu) | ((p & 0xFFu) << 16);
+      p = SwappedRedBlue(p);
       std::memcpy(out + 4 * i, &p, sizeof p);
     }
     for (; i < count; ++i) {
-      std::uint32_t p;
-      std::memcpy(&p, in + 4 * i, 4);
-      p = (p & 0xFF00FF00u) | ((p >> 16) & 0xFFu) | ((p & 0xFFu) << 16);
-      std::memcpy(out + 4 * i, &p, 4);
+      const std::uint32_t p = SwappedRedBlue(LoadWord(in + 4 * i));
+      std::memcpy(out + 4 * i, &p, sizeof p);
     }
     return;
   }
@@ -119,6 +135,30 @@ void CopySwappingRedBlue(const std::uint8_t* in, std::uint8_t* out, int count, i
     out[1] = in[1];
     out[2] = in[0];
   }
+}
+
+void PredictedRgbaRow(const std::uint8_t* in, std::uint8_t* out, int width) {
+  if (width <= 0) return;
+  CopySwappingRedBlue(in, out, 1, 4);
+  int x = 1;
+  for (; x + 4 <= width; x += 4) {
+    Bytes16 now, before;
+    std::memcpy(&now, in + 4 * x, sizeof now);
+    std::memcpy(&before, in + 4 * (x - 1), sizeof before);
+    const Words16 p = SwappedRedBlue(reinterpret_cast<Words16>(now - before));
+    std::memcpy(out + 4 * x, &p, sizeof p);
+  }
+  for (; x < width; ++x) {
+    // Byte-wise differences, so that no borrow crosses from one sample to the next.
+    std::uint8_t difference[4];
+    for (int b = 0; b < 4; ++b) difference[b] = static_cast<std::uint8_t>(in[4 * x + b] - in[4 * x - 4 + b]);
+    const std::uint32_t p = SwappedRedBlue(LoadWord(difference));
+    std::memcpy(out + 4 * x, &p, sizeof p);
+  }
+}
+
+void PredictRow(std::uint8_t* row, std::size_t bytes, std::size_t channels) {
+  for (std::size_t i = bytes; i-- > channels;) row[i] = static_cast<std::uint8_t>(row[i] - row[i - channels]);
 }
 
 }  // namespace reelmill

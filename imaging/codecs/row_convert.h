@@ -2,6 +2,7 @@
 // Turning rows of palette and 16-bit images into plain BGR / BGRA bytes, for
 // the encoders of formats that cannot store those depths as they are.
 
+#include <cstddef>
 #include <cstdint>
 
 #include "imaging/pixel_image.h"
@@ -44,5 +45,11 @@ void RowToBgra(const PixelImage& image, int y, std::uint8_t* out);
 void SwapRedBlue(std::uint8_t* pixels, int count, int channels);
 // The same while copying `count` pixels of 3 or 4 channels from `in` to `out`.
 void CopySwappingRedBlue(const std::uint8_t* in, std::uint8_t* out, int count, int channels);
+// TIFF's horizontal predictor on 8-bit samples, in place: each sample after
+// the first pixel becomes its difference from the same sample of the pixel
+// before.
+void PredictRow(std::uint8_t* row, std::size_t bytes, std::size_t channels);
+// A BGRA row of `width` pixels as predicted RGBA samples, in one pass.
+void PredictedRgbaRow(const std::uint8_t* in, std::uint8_t* out, int width);
 
 }  // namespace reelmill

@@ -392,42 +392,7 @@ bool TiffCodec::LoadMemory(std::span<const std::uint8_t> data, ImageList& out, s
 }
 
 namespace {
-
 constexpr std::size_t kStripBytes = 256 * 1024;
-
-// TIFF's horizontal predictor on 8-bit samples: each sample after the first
-// pixel becomes its difference from the same sample of the pixel before.
-void DifferenceRow(std::uint8_t* row, std::size_t bytes, std::size_t channels) {
-  for (std::size_t i = bytes; i-- > channels;) row[i] = static_cast<std::uint8_t>(row[i] - row[i - channels]);
-}
-
-// A BGRA row as predicted RGBA samples, in one pass: differences of whole
-// pixels byte by byte, then red and blue swapped, four pixels at a time.
-void DifferenceRgbaRow(const std::uint8_t* in, std::uint8_t* out, int width) {
-  if (width <= 0) return;
-  CopySwappingRedBlue(in, out, 1, 4);
-  using Bytes = std::uint8_t __attribute__((vector_size(16)));
-  using Words = std::uint32_t __attribute__((vector_size(16)));
-  int x = 1;
-  for (; x + 4 <= width; x += 4) {
-    Bytes now, before;
-    std::memcpy(&now, in + 4 * x, sizeof now);
-    std::memcpy(&before, in + 4 * (x - 1), sizeof before);
-    Words p = reinterpret_cast<Words>(now - before);
-    p = (p & 0xFF00FF00u) | ((p >> 16) & 0xFFu) | ((p & 0xFFu) << 16);
-    std::memcpy(out + 4 * x, &p, sizeof p);
-  }
-  for (; x < width; ++x) {
-    const std::uint8_t* now = in + 4 * x;
-    const std::uint8_t* before = now - 4;
-    std::uint8_t* to = out + 4 * x;
-    to[0] = static_cast<std::uint8_t>(now[2] - before[2]);
-    to[1] = static_cast<std::uint8_t>(now[1] - before[1]);
-    to[2] = static_cast<std::uint8_t>(now[0] - before[0]);
-    to[3] = static_cast<std::uint8_t>(now[3] - before[3]);
-  }
-}
-
 }  // namespace
 
 bool TiffCodec::SaveFile(const std::string& path, std::span<const PixelImage* const> images, const ImageProperties&) {
@@ -492,11 +457,11 @@ bool TiffCodec::SaveFile(const std::string& path, std::span<const PixelImage* co
         if (palette) {
           std::memcpy(line, image.Row(y), rowBytes);
         } else if (channels == 4) {
-          DifferenceRgbaRow(image.Row(y), line, image.Width());
+          PredictedRgbaRow(image.Row(y), line, image.Width());
         } else {
           RowToBgr(image, y, line);
           SwapRedBlue(line, image.Width(), 3);
-          DifferenceRow(line, rowBytes, 3);
+          PredictRow(line, rowBytes, 3);
         }
       }
     };
