@@ -71,7 +71,7 @@ void FileAdder::Start(std::shared_ptr<Job> job) {
   auto deliverReady = [this](Job& j) {
     while (j.delivered < static_cast<int>(j.results.size()) && j.results[static_cast<std::size_t>(j.delivered)]) {
       const FileProbe probe = *j.results[static_cast<std::size_t>(j.delivered)];
-      const QString path = j.paths[j.delivered++];
+      const QString path = j.paths.at(j.delivered++);
       QMetaObject::invokeMethod(
           this,
           [this, job = j.self, path, probe] {
@@ -91,7 +91,10 @@ void FileAdder::Start(std::shared_ptr<Job> job) {
   };
   auto probeLoop = [this, deliverReady](Job& j) {
     for (int i; !j.stop && (i = j.next++) < static_cast<int>(j.results.size());) {
-      const FileProbe probe = cache_.Probe(j.paths[i].toStdString());
+      // Read only through const access: a non-const index detaches the
+      // implicitly shared list, and two threads detaching it at once free
+      // each other's copy.
+      const FileProbe probe = cache_.Probe(j.paths.at(i).toStdString());
       std::lock_guard lock(j.mutex);
       j.results[static_cast<std::size_t>(i)] = probe;
       deliverReady(j);
