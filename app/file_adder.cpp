@@ -62,9 +62,16 @@ void FileAdder::AddFolder(const QString& folder) {
 
 void FileAdder::Start(std::shared_ptr<Job> job) {
   job->self = job;
-  const bool wasBusy = Busy();
   jobs_.push_back(job);
-  if (!wasBusy) emit BusyChanged(true);
+  // Commands run one after the other, so that each one's rows come after
+  // those of the commands before it; each uses every thread on its own.
+  if (jobs_.size() == 1) {
+    emit BusyChanged(true);
+    Launch(*jobs_.front());
+  }
+}
+
+void FileAdder::Launch(Job& j) {
 
   // Each row is posted as soon as it and every row before it are known, so
   // rows arrive in order however the threads finish.
@@ -100,7 +107,6 @@ void FileAdder::Start(std::shared_ptr<Job> job) {
       deliverReady(j);
     }
   };
-  Job& j = *job;
   j.threads.emplace_back([this, &j, probeLoop, deliverReady] {
     if (j.fromFolder) j.paths = FolderGifs(j.folder);
     if (j.paths.size() >= kLimit) {
@@ -126,7 +132,11 @@ void FileAdder::Finish(Job* job) {
   jobs_.erase(found);
   for (auto& thread : done->threads) thread.join();
   emit CommandFinished(done->fromFolder, done->limitReached);
-  if (!Busy()) emit BusyChanged(false);
+  if (jobs_.empty()) {
+    emit BusyChanged(false);
+  } else if (jobs_.front()->threads.empty()) {
+    Launch(*jobs_.front());
+  }
 }
 
 void FileAdder::StopAll() {

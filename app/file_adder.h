@@ -2,7 +2,8 @@
 // Runs the add commands: decodes the chosen files (or the GIFs of a folder)
 // on worker threads and hands each row to the UI thread, in order, through
 // queued signals. The list itself is only ever touched by the receiver, on
-// the UI thread. Commands may overlap; each delivers its rows in its order.
+// the UI thread. Commands given while one runs wait their turn, so rows arrive
+// in the order of the commands and, within one, of its files.
 
 #include <QObject>
 #include <QString>
@@ -46,6 +47,7 @@ class FileAdder final : public QObject {
  private:
   struct Job;
   void Start(std::shared_ptr<Job> job);
+  void Launch(Job& job);
   void Finish(Job* job);
 
   int threads_;

@@ -161,7 +161,9 @@ void MainWindow::AddFolder() {
   QString folder = desktop_.AskFolder(QStringLiteral("Open"));
   if (folder.isEmpty()) return;
   folder = QString::fromStdString(FolderWithSlash(folder.toStdString()));
-  // The folder's files replace the list, numbered from 1 again.
+  // The folder's files replace the list, numbered from 1 again, and so also
+  // the rows of earlier commands still being added.
+  adder_->StopAll();
   model_->RestartNumbering();
   model_->RemoveAll();
   adder_->AddFolder(folder);

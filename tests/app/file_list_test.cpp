@@ -47,6 +47,7 @@ class FileListTest : public QObject {
     fs::create_directories(env.dir / "folder/sub.gif");  // a folder is not a file
     for (const char* name : {"c.gif", "A.GIF", "b.gif"}) WriteGif(env.dir, std::string("folder/") + name, {10});
     WriteAll(env.dir / "folder/notes.txt", {1, 2, 3});
+    env.window.AddPaths(QPaths(std::vector<std::string>(900, one)));  // replaced too, though still being added
     QVERIFY(env.AddFolder(env.dir / "folder"));
     QCOMPARE(env.desktop.folderTitles, QStringList{"Open"});
     QCOMPARE(env.window.Model().Count(), 3);
@@ -145,6 +146,29 @@ class FileListTest : public QObject {
     env.window.AddPaths(QPaths({a}));
     QCOMPARE(env.window.cursor().shape(), Qt::WaitCursor);
     QVERIFY(env.WaitIdle());
+    QCOMPARE(env.window.cursor().shape(), Qt::ArrowCursor);
+  }
+
+  void overlappingCommandsKeepTheirOrderAndCloseStopsThem() {
+    WindowEnv env;
+    const std::string a = WriteGif(env.dir, "a.gif", {10, 10});
+    const std::string b = WriteGif(env.dir, "b.gif", {10, 10, 10});
+    // Every command shares one list, read by all its worker threads at once.
+    QStringList pair = QPaths({a, b}), list;
+    for (int i = 0; i < 15; ++i) list << pair;
+    for (int i = 0; i < 40; ++i) env.window.AddPaths(list);
+    QVERIFY(env.WaitIdle());
+    QCOMPARE(env.window.Model().Count(), 1200);
+    for (int row = 0; row < 1200; row += 7) QCOMPARE(env.Cell(row, FileListModel::kCount), row % 2 ? "3" : "2");
+    // Closing the window mid-command stops every command: no row follows.
+    for (int i = 0; i < 3; ++i) env.window.AddPaths(QPaths(std::vector<std::string>(900, a)));
+    QVERIFY(QTest::qWaitFor([&] { return env.window.Model().Count() > 1300; }, 60000));
+    env.window.close();
+    QVERIFY(!env.window.Busy());
+    const int rows = env.window.Model().Count();
+    QTest::qWait(100);
+    QCOMPARE(env.window.Model().Count(), rows);
+    QVERIFY(rows < 1200 + 2700);
     QCOMPARE(env.window.cursor().shape(), Qt::ArrowCursor);
   }
 
