@@ -96,6 +96,16 @@ std::uint64_t GifDecoder::WorkingBytes(int width, int height) {
   return PixelImage::StrideFor(width, 8) * rows + 2 * PixelImage::StrideFor(width, 32) * rows + indices;
 }
 
+std::uint64_t GifDecoder::KeptFrameBytes(const PixelImage& frame) {
+  // Besides its pixels, a kept frame costs the image itself, its row table,
+  // its palette, its places in the lists that hold it, and the heap's
+  // bookkeeping for each of those blocks: for a file of millions of tiny
+  // frames that is nearly everything.
+  constexpr std::uint64_t kListsAndHeap = 96;
+  return frame.BufferSize() + sizeof(PixelImage) + static_cast<std::uint64_t>(frame.Height()) * sizeof(void*) +
+         frame.Palette().size() * sizeof(PaletteEntry) + kListsAndHeap;
+}
+
 bool GifDecoder::Decode(std::span<const std::uint8_t> data, Result& result) const {
   result = Result{};
   // Working canvases and kept frames share one budget.
@@ -103,7 +113,7 @@ bool GifDecoder::Decode(std::span<const std::uint8_t> data, Result& result) cons
   Result kept;
   int delay = 0;
   while (const PixelImage* frame = cursor.Next(&delay)) {
-    if (!cursor.Budget().Take(frame->BufferSize())) return false;
+    if (!cursor.Budget().Take(KeptFrameBytes(*frame))) return false;
     auto copy = std::make_unique<PixelImage>(*frame);
     if (copy->IsEmpty()) return false;
     kept.frames.push_back(std::move(copy));
@@ -129,7 +139,7 @@ bool GifDecoder::Measure(std::span<const std::uint8_t> data, Measurement& measur
   int delay = 0;
   while (const PixelImage* frame = cursor.Next(&delay)) {
     // Decode would keep a copy of every frame: count it against the limit.
-    if (!cursor.Budget().Take(frame->BufferSize())) return false;
+    if (!cursor.Budget().Take(KeptFrameBytes(*frame))) return false;
     if (seen.frames++ == 0) {
       seen.width = frame->Width();
       seen.height = frame->Height();

@@ -51,6 +51,8 @@ class GifDecoder final {
   // first image's picture and, for an animation, two composited canvases),
   // and of an image's decoded indices; DecodeEach holds no more than this.
   static std::uint64_t WorkingBytes(int width, int height);
+  // Bytes that keeping a copy of `frame` takes, counted against the limit.
+  static std::uint64_t KeptFrameBytes(const PixelImage& frame);
 
   // How many frames Decode would give and the size of the first, learned
   // without keeping any frame: the same refusals, the same memory limit.

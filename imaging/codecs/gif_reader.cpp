@@ -128,6 +128,12 @@ bool GifReader::NextImage(GifImageHeader& image) {
     switch (type) {
       case IMAGE_DESC_RECORD_TYPE:
         if (DGifGetImageDesc(gif) == GIF_ERROR) return FailFromLibrary();
+        // giflib records every descriptor it reads, with a copy of its colour
+        // table, for its whole-file reader. Read image by image, that record
+        // only grows: a file of millions of tiny images would cost several
+        // times its size.
+        GifFreeSavedImages(gif);
+        gif->ImageCount = 0;
         pending.rect = GifRect{gif->Image.Left, gif->Image.Top, gif->Image.Width, gif->Image.Height};
         pending.interlaced = gif->Image.Interlace;
         pending.localColors = ColorsOf(gif->Image.ColorMap);

@@ -188,8 +188,12 @@ TEST(GifRefusal, FramesBeyondTheMemoryLimit) {
   TestGif gif{10, 10, kFour, 0, {}};
   for (std::uint8_t i = 0; i < 4; ++i) gif.images.push_back(Image({0, 0, 1, 1}, {i}));
   const std::vector<std::uint8_t> bytes = EncodeGif(gif);
-  // The 8-bit first picture, the two 32-bit canvases it draws on, four kept frames.
-  const std::uint64_t needed = 12 * 10 + 2 * 400 + 4 * 400;
+  // The 8-bit first picture, the two 32-bit canvases it draws on, and four
+  // kept frames, each counted with what holding it costs beyond its pixels.
+  PixelImage frame;
+  ASSERT_TRUE(frame.Create(10, 10, 32));
+  ASSERT_GT(GifDecoder::KeptFrameBytes(frame), 400u + 10 * sizeof(void*));
+  const std::uint64_t needed = 12 * 10 + 2 * 400 + 4 * GifDecoder::KeptFrameBytes(frame);
   EXPECT_TRUE(Load(bytes, needed).ok);
   ExpectRefused(bytes, needed - 1);
 }

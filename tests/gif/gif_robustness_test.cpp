@@ -122,10 +122,12 @@ TEST(GifRobustness, BitFlippedCopiesDecodeCoherently) {
 
 TEST(GifRobustness, MeasureKeepsTheMemoryLimitOfDecode) {
   const Sample animation = Samples()[2];
-  // 12 x 12: 8-bit picture 144 bytes, 32-bit canvases and frames 576 bytes.
-  // Two canvases and the picture leave room for 0 to 4 kept frames.
+  // 12 x 12: 8-bit picture 144 bytes, 32-bit canvases 576 bytes. Two
+  // canvases and the picture leave room for 0 to 4 kept frames.
+  PixelImage frame;
+  ASSERT_TRUE(frame.Create(12, 12, 32));
   for (std::uint64_t frames = 0; frames <= 4; ++frames) {
-    const std::uint64_t limit = 144 + 2 * 576 + frames * 576;
+    const std::uint64_t limit = 144 + 2 * 576 + frames * GifDecoder::KeptFrameBytes(frame);
     ImageList kept;
     std::unique_ptr<ImageProperties> properties;
     GifCodec(limit).LoadMemory(animation.bytes, kept, properties);
