@@ -20,13 +20,6 @@ namespace reelmill {
 
 namespace {
 
-// The frames the decoder will give, as far as the block walk can tell.
-int AnnouncedFrames(std::span<const std::uint8_t> data) {
-  AnimatedGifControl control;
-  control.LoadPictureData(data, FramePictures::Describe);
-  return control.GraphicBlocks() <= 1 ? 1 : std::max(control.TableSize(), 1);
-}
-
 // Threads that may encode frames of this shape within the decoder's budget,
 // next to its canvases: a thread holds two frame copies and about as much
 // again while it encodes.
@@ -60,7 +53,7 @@ bool SequenceExport::Open() {
   cursor_ = std::make_unique<GifFrameCursor>(data_, GifCodec::kMaxDecodedBytes);
   next_ = cursor_->Next();
   if (!next_) return false;
-  frameCount_ = cursor_->Finished() ? 1 : AnnouncedFrames(data_);
+  frameCount_ = cursor_->Finished() ? 1 : AnnouncedFrameCount(data_);
   return true;
 }
 

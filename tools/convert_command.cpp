@@ -384,9 +384,7 @@ class Triage {
     // A sequence: as many frames as the file's blocks announce.
     const auto data = ReadFileBytes(task.item.path);
     if (!data) return false;
-    AnimatedGifControl control;
-    control.LoadPictureData(*data, FramePictures::Describe);
-    const int frames = control.GraphicBlocks() <= 1 ? 1 : std::max(control.TableSize(), 1);
+    const int frames = AnnouncedFrameCount(*data);
     for (int i = 0; i < frames; ++i)
       if (!newer(SequenceFramePath(task.folder, task.item.path, plan_.extension, i))) return false;
     return true;

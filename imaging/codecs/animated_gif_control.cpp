@@ -70,6 +70,17 @@ bool AnimatedGifControl::LoadPictureFile(const std::string& path, FramePictures 
   return data && LoadPictureData(*data, pictures);
 }
 
+int AnnouncedFrameCount(std::span<const std::uint8_t> data) {
+  if (data.size() < 3 || data[0] != 'G' || data[1] != 'I' || data[2] != 'F') return 1;
+  GifBlockWalker walker(data);
+  if (!walker.Valid() || walker.CountGraphicBlocks() <= 1) return 1;
+  walker.Rewind();
+  int frames = 0;
+  while (auto assembled = walker.AssembleFrame())
+    if (StandAloneShapeDecodes(*assembled, walker.ScreenWidth(), walker.ScreenHeight())) ++frames;
+  return std::max(frames, 1);
+}
+
 bool AnimatedGifControl::LoadPictureData(std::span<const std::uint8_t> data, FramePictures pictures,
                                          int maxEntries) {
   Unload();

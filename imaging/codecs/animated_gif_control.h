@@ -40,6 +40,11 @@ enum class FramePictures {
   Check,
 };
 
+// The frames a file's blocks announce: the entries of its described table, at
+// least 1 (a still, or no GIF). Counted as the walk goes, so a file of
+// millions of frames costs no table.
+int AnnouncedFrameCount(std::span<const std::uint8_t> data);
+
 class AnimatedGifControl {
  public:
   // Loads a file; true when a frame table or a still picture is ready.

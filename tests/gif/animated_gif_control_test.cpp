@@ -142,6 +142,7 @@ TEST(AnimatedGifControl, DescribingFramesGivesTheTableDecodingGives) {
     EXPECT_EQ(described.FramesLeftOut(), decoded.FramesLeftOut());
     EXPECT_EQ(described.GraphicBlocks(), decoded.GraphicBlocks());
     EXPECT_EQ(described.Frame(0).picture, nullptr);
+    EXPECT_EQ(AnnouncedFrameCount(gif), described.TableSize());
   }
   AnimatedGifControl check;
   ASSERT_TRUE(check.LoadPictureData(plainText.Bytes(), FramePictures::Describe));
@@ -158,10 +159,14 @@ TEST(AnimatedGifControl, DescribingDoesNotNoticeDamagedPixelData) {
   ASSERT_TRUE(described.LoadPictureData(builder.Bytes(), FramePictures::Describe));
   EXPECT_EQ(described.FrameCount(), 3);
   EXPECT_EQ(described.FramesLeftOut(), 0);
+  EXPECT_EQ(AnnouncedFrameCount(builder.Bytes()), 3);
   // A one-image GIF is described without decoding its picture.
   ASSERT_TRUE(described.LoadPictureData(GifBuilder(3, 3).SolidFrame(1).Bytes(), FramePictures::Describe));
   EXPECT_EQ(described.FrameCount(), 0);
   EXPECT_EQ(described.StillPicture(), nullptr);
+  // A still, and data that is no GIF, announce one frame.
+  EXPECT_EQ(AnnouncedFrameCount(GifBuilder(3, 3).SolidFrame(1).Bytes()), 1);
+  EXPECT_EQ(AnnouncedFrameCount(Bytes{'G', 'I', 'F', '8'}), 1);
 }
 
 }  // namespace
