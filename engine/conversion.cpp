@@ -225,6 +225,14 @@ GifConverter::Recorded GifConverter::RecordStreamingPass(const std::string& gifP
   options.outputHeight = settings_.height;
   options.encoderThreads = encoderThreads_;
   options.cancel = cancel_;
+  // What the outputs keep for a frame (its name, place and times in several
+  // lists) is under 1 KiB; the memory limit bounds it like the decoder's.
+  options.maxFrames = static_cast<long long>(GifCodec::kMaxDecodedBytes / 1024);
+  // Each frame of a pass is in the video once, so frames beyond its size
+  // limit certainly make it too large; stopping there also bounds what the
+  // frames of a hostile file can cost. Real timing may leave frames out.
+  if (settings_.outputKind == kOutputAvi && timing_ == OutputTiming::Window)
+    options.maxPackBytes = AviWriter::kMaxRiffSize;
   if (settings_.outputKind == kOutputSwf) {
     const long long frames = static_cast<long long>(kMaxJpegMovieFrames);
     if (timing_ == OutputTiming::Real)
@@ -235,7 +243,9 @@ GifConverter::Recorded GifConverter::RecordStreamingPass(const std::string& gifP
   const StreamingOutcome streamed = RecordStreaming(gifPath, options);
   if (!streamed.ok) {
     recorded.cancelled = streamed.cancelled;
-    if (!streamed.tooLong)
+    if (streamed.packFull)
+      recorded.error = "the video would exceed 2 GB";
+    else if (!streamed.tooLong)
       recorded.error = streamed.error;
     else if (timing_ == OutputTiming::Real)
       recorded.error = "a SWF movie holds at most " + std::to_string(kMaxJpegMovieFrames) + " frames, and at " +

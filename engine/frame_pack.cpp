@@ -65,6 +65,11 @@ std::map<long long, FramePack::Entry> FramePack::Frames() const {
   return frames_;
 }
 
+std::uint64_t FramePack::Bytes() const {
+  std::lock_guard lock(mutex_);
+  return memory_.end + file_.end;
+}
+
 void FramePack::Clear() {
   std::lock_guard lock(mutex_);
   frames_.clear();

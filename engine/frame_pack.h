@@ -37,6 +37,8 @@ class FramePack {
   bool Add(long long step, std::span<const std::uint8_t> jpeg);
   // The frames added, by step.
   std::map<long long, Entry> Frames() const;
+  // Bytes of the frames added so far.
+  std::uint64_t Bytes() const;
   // Forgets every frame, for a pass that starts over.
   void Clear();
 

@@ -39,6 +39,8 @@ FrameTimes FrameTimesOf(const AnimatedGifControl& control, int frameCount) {
 }
 
 FrameTimes LearnFrameTimes(std::span<const std::uint8_t> gifData, int frameCount, int imagesDecoded) {
+  // Nothing to time: a refused file is not walked, however many blocks it has.
+  if (frameCount <= 0) return {};
   AnimatedGifControl control;
   control.LoadPictureData(gifData, FramePictures::Describe);
   // Only the delays are read, so the frames are checked, not kept.

@@ -1,6 +1,7 @@
 #include "engine/streaming_recording.h"
 
 #include <algorithm>
+#include <limits>
 #include <memory>
 #include <optional>
 
@@ -80,6 +81,8 @@ struct Pass {
   bool cancelled = false;
   bool tooLong = false;   // stopped: longer than allowed for certain
   bool tooLarge = false;  // stopped: frames too large for the memory budget
+  bool packFull = false;  // stopped: the pack holds more than allowed
+  bool tooManyFrames = false;
   int imagesDecoded = 0;  // a still counts once
   int frames = 0;         // frames recorded; a still twice
   long long elapsedMs = 0;
@@ -106,6 +109,14 @@ Pass RecordPass(std::span<const std::uint8_t> data, const std::string& gifPath, 
     pass.elapsedMs += ms;
     if (options.maxSteps > 0 && pass.elapsedMs / kStepMs > options.maxSteps) {
       pass.tooLong = true;
+      return false;
+    }
+    if (options.maxFrames > 0 && pass.frames >= options.maxFrames) {
+      pass.tooManyFrames = true;
+      return false;
+    }
+    if (options.maxPackBytes > 0 && options.pack && options.pack->Bytes() > options.maxPackBytes) {
+      pass.packFull = true;
       return false;
     }
     std::string path = options.pack ? std::string() : TempFramePath(options.workFolder, gifPath, counter);
@@ -193,13 +204,21 @@ StreamingOutcome TooLong(long long maxSteps) {
 }
 
 // Why a pass that ran to its end did not record the file, if it did not.
-std::optional<StreamingOutcome> PassFailure(const Pass& pass, long long maxSteps) {
+std::optional<StreamingOutcome> PassFailure(const Pass& pass, const StreamingOptions& options) {
   if (pass.cancelled) {
     StreamingOutcome outcome = Failed("interrupted");
     outcome.cancelled = true;
     return outcome;
   }
-  if (pass.tooLong) return TooLong(maxSteps);
+  if (pass.tooLong) return TooLong(options.maxSteps);
+  if (pass.tooManyFrames)
+    return Failed("it has more frames than the " + std::to_string(options.maxFrames) +
+                  " one pass may record within the memory limit");
+  if (pass.packFull) {
+    StreamingOutcome outcome = Failed("its recorded frames take more bytes than allowed");
+    outcome.packFull = true;
+    return outcome;
+  }
   if (pass.tooLarge) return Failed("its frames are too large to encode within the memory limit");
   if (!pass.decoded) return Failed(kNoFrames);
   return std::nullopt;
@@ -216,7 +235,10 @@ StreamingOutcome RecordStreaming(const std::string& gifPath, const StreamingOpti
   // First with the table the walk describes, which holds for every intact
   // file; damage shows once the decode ends.
   AnimatedGifControl described;
-  described.LoadPictureData(*data, FramePictures::Describe);
+  // A pass records no frame past maxFrames, so the table need not go on.
+  const long long entries = options.maxFrames > 0 ? options.maxFrames + 1 : std::numeric_limits<int>::max();
+  described.LoadPictureData(*data, FramePictures::Describe,
+                            static_cast<int>(std::min<long long>(entries, std::numeric_limits<int>::max())));
   Pass pass = RecordPass(*data, gifPath, described, options);
   AnimatedGifControl checked;
   const AnimatedGifControl* table = &described;
@@ -239,7 +261,7 @@ StreamingOutcome RecordStreaming(const std::string& gifPath, const StreamingOpti
     const StreamingOutcome outcome = RecordStreaming(gifPath, unlimited);
     return outcome.ok && outcome.totalSteps > options.maxSteps ? TooLong(options.maxSteps) : outcome;
   }
-  if (auto failure = PassFailure(pass, options.maxSteps)) return *failure;
+  if (auto failure = PassFailure(pass, options)) return *failure;
 
   if (!DescribedTableHolds(described, pass.imagesDecoded)) {
     // Damaged or partly unusable: the recorder builds the table by decoding
@@ -249,7 +271,7 @@ StreamingOutcome RecordStreaming(const std::string& gifPath, const StreamingOpti
     if (!SameDisplayTimes(described, checked, pass.frames)) {
       StartOver(options);
       pass = RecordPass(*data, gifPath, checked, options);
-      if (auto failure = PassFailure(pass, options.maxSteps)) return *failure;
+      if (auto failure = PassFailure(pass, options)) return *failure;
     }
   }
 

@@ -29,6 +29,14 @@ struct StreamingOptions {
   // A GIF that plays longer than this many milliseconds (as browsers play
   // it) is refused as soon as that is certain (0: no limit).
   long long maxPlayedMs = 0;
+  // A pass of more frames than this fails at the first one too many (0: no
+  // limit): the outputs keep a little for every frame, and a hostile file
+  // of millions of tiny frames would otherwise exhaust memory.
+  long long maxFrames = 0;
+  // Once the frames in `pack` come to more than this many bytes, the pass
+  // stops and fails (0: no limit): an output that takes every frame cannot
+  // hold them, and each frame kept costs memory.
+  std::uint64_t maxPackBytes = 0;
   // The decoder's canvases and the encoders' buffers together stay within
   // this many bytes: large frames get fewer encoder threads.
   std::uint64_t memoryBudget = GifCodec::kMaxDecodedBytes;
@@ -43,6 +51,7 @@ struct StreamingOutcome {
   bool ok = false;
   std::string error;     // why the pass could not be recorded
   bool tooLong = false;    // refused for maxSteps or maxPlayedMs
+  bool packFull = false;   // refused for maxPackBytes
   bool cancelled = false;  // stopped by `cancel`
   int frames = 0;        // frames of one pass (a still counts twice)
   long long totalSteps = 0;

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <set>
 
+#include "engine/frame_pack.h"
 #include "engine/work_paths.h"
 #include "imaging/codecs/gif_decoder.h"
 #include "imaging/codecs/jpeg_codec.h"
@@ -105,7 +106,7 @@ TEST(RecordStreaming, FilesWithoutFramesFail) {
   }
 }
 
-TEST(RecordStreaming, ALongPassIsRefusedOnceItsLengthIsCertain) {
+TEST(RecordStreaming, PassesPastTheirLimitsStopOnceThatIsCertain) {
   testing::TempDir dir;
   GifBuilder slow(2, 2);  // 655.35 s a frame: 6553 steps
   for (int i = 0; i < 50; ++i) slow.SolidFrame(static_cast<std::uint8_t>(i % 8), 65535);
@@ -116,6 +117,24 @@ TEST(RecordStreaming, ALongPassIsRefusedOnceItsLengthIsCertain) {
   EXPECT_FALSE(refused.ok);
   EXPECT_TRUE(refused.tooLong);
   EXPECT_EQ(TempFiles(dir.Path()).size(), 1u);  // stopped at the second frame
+
+  // Frames past the pack's limit stop the pass too, at the next frame.
+  FramePack pack(dir / "slow.gif.frames");
+  StreamingOptions packed{dir.Path()};
+  packed.pack = &pack;
+  packed.maxPackBytes = 1;
+  const auto full = RecordStreaming(dir / "slow.gif", packed);
+  EXPECT_FALSE(full.ok);
+  EXPECT_TRUE(full.packFull);
+  EXPECT_EQ(pack.Frames().size(), 1u);
+  // And so do frames past the count one pass may keep.
+  StreamingOptions capped{dir.Path()};
+  capped.maxFrames = 3;
+  ResetTempFolder(dir.Path());
+  const auto many = RecordStreaming(dir / "slow.gif", capped);
+  EXPECT_FALSE(many.ok);
+  EXPECT_NE(many.error.find("more frames than the 3"), std::string::npos) << many.error;
+  EXPECT_EQ(TempFiles(dir.Path()).size(), 3u);
 
   // Forty frames of 50 ms number forty files but last 20 steps.
   GifBuilder fast(2, 2);
@@ -166,7 +185,6 @@ TEST(RecordStreaming, CountsFramesThatCannotBeWritten) {
 }  // namespace
 }  // namespace reelmill
 
-#include "engine/frame_pack.h"
 #include "imaging/file_io.h"
 
 namespace reelmill {
@@ -194,8 +212,10 @@ TEST(FramePack, KeepsFramesInMemoryThenInItsFileAndLeavesNothing) {
                                             bytes->begin() + static_cast<std::ptrdiff_t>(entry.offset + entry.size));
       EXPECT_EQ(frame, step == 12 ? small : big) << step;
     }
+    EXPECT_EQ(pack.Bytes(), 3 * big.size() + small.size());
     pack.Clear();
     EXPECT_TRUE(pack.Frames().empty());
+    EXPECT_EQ(pack.Bytes(), 0u);
     EXPECT_FALSE(pack.Add(1, {}));
   }
   EXPECT_FALSE(std::filesystem::exists(file));
