@@ -228,11 +228,11 @@ GifConverter::Recorded GifConverter::RecordStreamingPass(const std::string& gifP
   // What the outputs keep for a frame (its name, place and times in several
   // lists) is under 1 KiB; the memory limit bounds it like the decoder's.
   options.maxFrames = static_cast<long long>(GifCodec::kMaxDecodedBytes / 1024);
-  // Each frame of a pass is in the video once, so frames beyond its size
-  // limit certainly make it too large; stopping there also bounds what the
-  // frames of a hostile file can cost. Real timing may leave frames out.
-  if (settings_.outputKind == kOutputAvi && timing_ == OutputTiming::Window)
-    options.maxPackBytes = AviWriter::kMaxRiffSize;
+  // Real timing encodes only the frames the output shows.
+  if (timing_ == OutputTiming::Real) options.realTimeFps = EffectiveFrameRate(settings_.frameRate);
+  // So every frame encoded is in the video at least once, and frames beyond
+  // its size limit certainly make it too large: stop there.
+  if (settings_.outputKind == kOutputAvi) options.maxPackBytes = AviWriter::kMaxRiffSize;
   if (settings_.outputKind == kOutputSwf) {
     const long long frames = static_cast<long long>(kMaxJpegMovieFrames);
     if (timing_ == OutputTiming::Real)

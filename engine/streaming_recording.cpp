@@ -103,7 +103,7 @@ Pass RecordPass(std::span<const std::uint8_t> data, const std::string& gifPath, 
   std::optional<FramePool> pool;
   std::optional<FrameFileWriter> inlineWriter;
   long long counter = 0;
-  const auto record = [&](const PixelImage& frame, int index) {
+  const auto record = [&](const PixelImage& frame, int index, bool shown) {
     const int ms = DisplayMsAt(table, index);
     // The frames so far belong to the pass, so their time is a lower bound.
     pass.elapsedMs += ms;
@@ -119,11 +119,13 @@ Pass RecordPass(std::span<const std::uint8_t> data, const std::string& gifPath, 
       pass.packFull = true;
       return false;
     }
-    std::string path = options.pack ? std::string() : TempFramePath(options.workFolder, gifPath, counter);
-    if (pool)
-      pool->Submit(frame, std::move(path), counter);
-    else
-      pass.failures.Add(inlineWriter->Write(frame, path, counter));
+    if (shown) {  // a frame no output shows is not worth encoding
+      std::string path = options.pack ? std::string() : TempFramePath(options.workFolder, gifPath, counter);
+      if (pool)
+        pool->Submit(frame, std::move(path), counter);
+      else
+        pass.failures.Add(inlineWriter->Write(frame, path, counter));
+    }
     counter += StepsOf(ms);
     ++pass.frames;
     return true;
@@ -135,7 +137,10 @@ Pass RecordPass(std::span<const std::uint8_t> data, const std::string& gifPath, 
       pass.cancelled = true;
       return false;
     }
+    const long long startMs = pass.playedMs;
     pass.playedMs += PlayedDurationMs(delay);
+    const bool shown =
+        options.realTimeFps <= 0 || FramesShowing(startMs, pass.playedMs, options.realTimeFps) > 0;
     if (options.maxPlayedMs > 0 && pass.playedMs > options.maxPlayedMs) {
       pass.tooLong = true;
       return false;
@@ -163,8 +168,8 @@ Pass RecordPass(std::span<const std::uint8_t> data, const std::string& gifPath, 
     ++pass.imagesDecoded;
     // An 8-bit picture comes only when the file shows one image: a still,
     // which a pass shows twice.
-    if (frame.BitCount() == 8) return record(frame, 0) && record(frame, 1);
-    return record(frame, pass.imagesDecoded - 1);
+    if (frame.BitCount() == 8) return record(frame, 0, shown) && record(frame, 1, shown);
+    return record(frame, pass.imagesDecoded - 1, shown);
   };
   pass.decoded = GifDecoder(options.memoryBudget).DecodeEach(data, sink);
   if (pool) pass.failures.Add(pool->Finish());

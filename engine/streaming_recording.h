@@ -29,6 +29,9 @@ struct StreamingOptions {
   // A GIF that plays longer than this many milliseconds (as browsers play
   // it) is refused as soon as that is certain (0: no limit).
   long long maxPlayedMs = 0;
+  // When set, a frame that no output frame at this rate shows (on the real
+  // timing of a play) is not encoded; its steps still count.
+  int realTimeFps = 0;
   // A pass of more frames than this fails at the first one too many (0: no
   // limit): the outputs keep a little for every frame, and a hostile file
   // of millions of tiny frames would otherwise exhaust memory.

@@ -46,6 +46,15 @@ TEST(RecordStreaming, NumbersFramesByTheirStepsLikeAFrameRecorderPass) {
     EXPECT_EQ(outcome.height, 7);
     EXPECT_EQ(TempFiles(dir.Path()),
               (std::set<std::string>{"a.gif00000.jpg", "a.gif00001.jpg", "a.gif00004.jpg", "a.gif00005.jpg"}));
+    // At 4 frames per second the output shows 0, 250 and 500 ms of the play:
+    // the third GIF frame (400 to 500 ms) is never shown, so never encoded.
+    ResetTempFolder(dir.Path());
+    options.realTimeFps = 4;
+    const auto real = RecordStreaming(dir / "a.gif", options);
+    ASSERT_TRUE(real.ok) << real.error;
+    EXPECT_EQ(real.frames, 4);
+    EXPECT_EQ(real.imageSteps, (std::vector<long long>{0, 1, 4, 5}));
+    EXPECT_EQ(TempFiles(dir.Path()), (std::set<std::string>{"a.gif00000.jpg", "a.gif00001.jpg", "a.gif00005.jpg"}));
   }
 }
 
