@@ -82,7 +82,7 @@ struct Pass {
   bool tooLong = false;   // stopped: longer than allowed for certain
   bool tooLarge = false;  // stopped: frames too large for the memory budget
   bool packFull = false;  // stopped: the pack holds more than allowed
-  bool tooManyFrames = false;
+  bool tooManyFrames = false;  // stopped: more frames than allowed
   int imagesDecoded = 0;  // a still counts once
   int frames = 0;         // frames recorded; a still twice
   long long elapsedMs = 0;

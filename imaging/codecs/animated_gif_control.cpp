@@ -71,8 +71,7 @@ bool AnimatedGifControl::LoadPictureFile(const std::string& path, FramePictures 
 }
 
 int AnnouncedFrameCount(std::span<const std::uint8_t> data) {
-  if (data.size() < 3 || data[0] != 'G' || data[1] != 'I' || data[2] != 'F') return 1;
-  GifBlockWalker walker(data);
+  GifBlockWalker walker(data);  // not valid for data that is no GIF
   if (!walker.Valid() || walker.CountGraphicBlocks() <= 1) return 1;
   walker.Rewind();
   int frames = 0;
