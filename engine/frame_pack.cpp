@@ -8,12 +8,13 @@
 
 namespace reelmill {
 
-FramePack::FramePack(std::string path) : filePath_(std::move(path)) {
+FramePack::FramePack(std::string path, std::uint64_t memoryBytes)
+    : filePath_(std::move(path)), memoryBytes_(memoryBytes) {
   memory_.fd = ::memfd_create("reelmill-frames", MFD_CLOEXEC);
   // The writers open it by name, like any file.
   if (memory_.fd >= 0) memory_.path = "/proc/self/fd/" + std::to_string(memory_.fd);
   // Without memory files (old kernels) the file takes every frame.
-  if (memory_.fd < 0) PartFor(kMemoryBytes + 1);
+  if (memory_.fd < 0) PartFor(memoryBytes_ + 1);
 }
 
 FramePack::~FramePack() {
@@ -25,7 +26,7 @@ FramePack::~FramePack() {
 }
 
 FramePack::Part* FramePack::PartFor(std::uint64_t size) {
-  if (memory_.fd >= 0 && memory_.end + size <= kMemoryBytes) return &memory_;
+  if (memory_.fd >= 0 && memory_.end + size <= memoryBytes_) return &memory_;
   if (file_.fd < 0) {
     file_.fd = ::open(filePath_.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (file_.fd < 0) return nullptr;

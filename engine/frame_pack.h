@@ -24,8 +24,10 @@ class FramePack {
     std::uint64_t size = 0;
   };
 
-  // `path` is where the file goes once the memory part is full.
-  explicit FramePack(std::string path);
+  // `path` is where the file goes once `memoryBytes` are held in memory. A
+  // frame goes to memory whenever it still fits, so the frames of a pass may
+  // alternate between the two: only Frames() knows their order.
+  explicit FramePack(std::string path, std::uint64_t memoryBytes = kMemoryBytes);
   // Removes the file and frees the memory.
   ~FramePack();
   FramePack(const FramePack&) = delete;
@@ -51,6 +53,7 @@ class FramePack {
   Part* PartFor(std::uint64_t size);
 
   std::string filePath_;
+  std::uint64_t memoryBytes_;
   mutable std::mutex mutex_;
   Part memory_;
   Part file_;

@@ -1,10 +1,13 @@
 #include "engine/conversion.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <sstream>
 #include <tuple>
 
+#include "engine/frame_pack.h"
 #include "engine/work_paths.h"
 #include "tests/support/container_reader.h"
 #include "tests/support/gif_builder.h"
@@ -349,6 +352,44 @@ TEST(GifConverter, NoConversionOrExportWritesOverItsOwnInput) {
   EXPECT_FALSE(exporter.WriteNext());
   EXPECT_TRUE(exporter.WriteNext());
   EXPECT_EQ(testing::ReadAll(source), gifBytes);
+}
+
+// A frame goes to the pack's memory whenever it still fits there, so the
+// frames of one pass alternate between memory (/proc/self/fd/N) and the file
+// in the temporary folder. The AVI plays them in step order whichever of the
+// two paths sorts first: /dev/shm sorts before /proc, /tmp after it.
+TEST(WriteRecordedFrames, PackedFramesPlayInStepOrderWhereverThePackLies) {
+  std::vector<fs::path> bases{fs::temp_directory_path()};
+  if (fs::is_directory("/dev/shm") && ::access("/dev/shm", W_OK) == 0) bases.push_back("/dev/shm");
+  for (const fs::path& base : bases) {
+    const testing::TempDir work(base), out;
+    FramePack pack(work / "clip.gif.frames", 102);
+    const std::size_t sizes[] = {60, 70, 30, 80, 12};  // memory, file, memory, file, memory
+    std::vector<RecordedFrame> frames;
+    for (long long step = 0; step < 5; ++step) {
+      std::vector<std::uint8_t> jpeg(sizes[step], static_cast<std::uint8_t>(step));
+      const std::uint8_t head[] = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F'};
+      std::copy(std::begin(head), std::end(head), jpeg.begin());
+      ASSERT_TRUE(pack.Add(step, jpeg));
+    }
+    for (const auto& [step, entry] : pack.Frames())
+      frames.push_back(RecordedFrame{step, entry.path, entry.offset, entry.size, false});
+    ASSERT_NE(frames[0].path, frames[1].path) << "the frames should lie in both stores";
+    ConversionSettings settings;
+    settings.outputKind = kOutputAvi;
+    settings.frameRate = 10;
+    settings.width = settings.height = 16;
+    std::ostringstream log, err;
+    const ConversionOutcome outcome =
+        WriteRecordedFrames(out / "clip.avi", frames, work / "clip.gif", settings, 5, log, err);
+    ASSERT_TRUE(outcome.ok) << outcome.error << err.str();
+    const auto movie = testing::ReadAvi(testing::ReadAll(out / "clip.avi"));
+    ASSERT_EQ(movie.frames.size(), 5u) << base;
+    for (std::size_t i = 0; i < 5; ++i) {
+      EXPECT_EQ(movie.frames[i].size(), (sizes[i] + 3) / 4 * 4) << base << " frame " << i;
+      EXPECT_EQ(movie.frames[i][10], i) << base << " frame " << i;
+    }
+  }
 }
 
 }  // namespace

@@ -19,8 +19,9 @@ namespace reelmill::testing {
 // content at the end of the test. Path() ends in '/'.
 class TempDir {
  public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "reelmill-test-XXXXXX").string();
+  // Under `base`, by default the system's temporary folder.
+  explicit TempDir(const std::filesystem::path& base = std::filesystem::temp_directory_path()) {
+    std::string pattern = (base / "reelmill-test-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) std::abort();
     path_ = pattern + "/";
   }

@@ -193,7 +193,12 @@ int AviWriter::Write() {
   };
   if (!output.Write(prepared.head)) return writeFailed();
 
-  std::stable_sort(frames_.begin(), frames_.end(), PathBefore);
+  // Frame files are put in the order of their numbered names. Ranges keep the
+  // order they were registered in: their paths say nothing of it (frames of
+  // one pass may lie in two files, and which path sorts first depends on where
+  // the temporary folder is).
+  if (std::all_of(frames_.begin(), frames_.end(), [](const AviFrameEntry& e) { return e.wholeFile; }))
+    std::stable_sort(frames_.begin(), frames_.end(), PathBefore);
   std::vector<std::uint8_t> buffer(kCopyBufferSize);
   std::uint64_t written = 0;
   Reader reader;

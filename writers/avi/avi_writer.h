@@ -52,8 +52,9 @@ class AviWriter final {
   // frame a copy of the file.
   int AddFrameFile(const std::string& path, std::uint64_t times = 1);
   // Registers the `size` bytes at `offset` of `path` as a frame, for frames
-  // kept one after the other in one file; -1 when the range is shorter than
-  // a JFIF head or `times` is 0.
+  // kept one after the other in files; -1 when the range is shorter than a
+  // JFIF head or `times` is 0. Once a range is registered, every frame is
+  // written in the order of registration instead of by path.
   int AddFrameData(const std::string& path, std::uint64_t offset, std::uint64_t size, std::uint64_t times = 1);
   void SetOutputPath(const std::string& path) { outputPath_ = path; }
   // Frames per second; values below 1 are taken as 1, and values above a
