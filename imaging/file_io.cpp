@@ -105,6 +105,19 @@ bool AtomicFileWriter::Write(const void* data, std::size_t size) {
   return !failed_;
 }
 
+bool AtomicFileWriter::Overwrite(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+  if (!file_ || failed_ || std::fflush(file_) != 0) return !(failed_ = true);
+  const int fd = ::fileno(file_);
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return !(failed_ = true);
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
 bool AtomicFileWriter::Commit() {
   if (!file_) return false;
   bool ok = !failed_ && std::fflush(file_) == 0 && !std::ferror(file_);

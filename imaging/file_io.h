@@ -40,6 +40,9 @@ class AtomicFileWriter {
   std::FILE* File() const { return file_; }
   bool Write(std::span<const std::uint8_t> bytes);
   bool Write(const void* data, std::size_t size);
+  // Replaces bytes already written at `offset` (a length or a count known
+  // only at the end); the writing position stays where it was.
+  bool Overwrite(std::uint64_t offset, std::span<const std::uint8_t> bytes);
   // Flushes, closes and renames over the target; false (and nothing replaced)
   // when any write failed.
   bool Commit();

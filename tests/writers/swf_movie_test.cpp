@@ -86,14 +86,20 @@ TEST(SwfMovie, TheFileReplacesTheTargetOnlyWhenClosed) {
   ASSERT_EQ(movie.Open(path, 320, 240, 15), 1);
   EXPECT_EQ(movie.Open(dir / "second.swf", 640, 480, 30), 0);  // refused while open
   movie.SetBackgroundColor(1, 2, 3);
-  // Until Close the new file is empty beside the untouched old one.
+  // Tags go to a hidden sibling as they come, so a long movie is not held in
+  // memory; the old file stays untouched until Close.
+  WriteAll(dir / "f.jpg", Bytes(1 << 20, 0xAB));
+  SwfJpegBitmap bitmap(2, dir / "f.jpg");
+  movie.AddCharacter(&bitmap, -1, false);
   const auto names = FolderContent(dir.Path());
-  ASSERT_EQ(names.size(), 2u);
-  const std::string& temporary = names[0] == "m.swf" ? names[1] : names[0];
-  EXPECT_EQ(fs::file_size(dir / temporary), 0u);
+  ASSERT_EQ(names.size(), 3u);
+  const std::string& temporary = names[0];
+  EXPECT_TRUE(temporary.starts_with(".m.swf.")) << temporary;
+  EXPECT_GE(fs::file_size(dir / temporary), 1u << 19);
   EXPECT_EQ(ReadAll(path), (Bytes{'o', 'l', 'd'}));
+  fs::remove(dir / "f.jpg");
   ASSERT_TRUE(movie.Close());
-  EXPECT_EQ(ReadAll(path).size(), 27u);  // 320 x 240 at 15 fps, as first opened
+  EXPECT_EQ(ReadAll(path).size(), 27u + bitmap.TagBytes().size());  // 320 x 240 at 15 fps, as first opened
   EXPECT_EQ(ReadAll(path)[17], 15);
   EXPECT_EQ(FolderContent(dir.Path()), std::vector<std::string>{"m.swf"});
   EXPECT_FALSE(movie.Close());  // already closed

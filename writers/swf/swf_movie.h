@@ -1,10 +1,11 @@
 #pragma once
-// An uncompressed movie file (signature "FWS", version 3). Tags are collected
-// in memory in the order they are appended; Close writes the header (which
-// needs the total length and the frame count), the tags and the End tag.
+// An uncompressed movie file (signature "FWS", version 3). Tags go to the
+// file as they are appended, so a movie of any length holds no more than one
+// tag in memory; Close writes the End tag and then fills in the header's total
+// length and frame count, which only the end knows.
 //
 // The file is written through a temporary sibling that replaces the target
-// only once complete: until Close the created file is empty, and a failed or
+// only once complete: until Close the target is untouched, and a failed or
 // abandoned movie never costs an existing file.
 
 #include <cstdint>
@@ -30,8 +31,8 @@ class SwfMovie final {
   SwfMovie(const SwfMovie&) = delete;
   SwfMovie& operator=(const SwfMovie&) = delete;
 
-  // 1 when the file was created, 0 when it could not be or a file is already
-  // open (then nothing changes). Frame rates below 1 are taken as 1; the rate
+  // 1 when the file was created and its header written, 0 when it could not
+  // be or a file is already open (then nothing changes). Frame rates below 1 are taken as 1; the rate
   // is stored as whole frames per second modulo 256.
   int Open(const std::string& path, float width, float height, int fps);
   void SetBackgroundColor(std::uint8_t red, std::uint8_t green, std::uint8_t blue);
@@ -55,8 +56,10 @@ class SwfMovie final {
   std::uint16_t frameRate_ = 0x0C00;  // 8.8 fixed point
   std::uint16_t frameCount_ = 0;
   std::unique_ptr<AtomicFileWriter> file_;
-  ByteWriter tags_;
+  std::uint64_t headerBytes_ = 0;  // the frame count is the header's last field
+  std::uint64_t tagBytes_ = 0;
   bool tooLarge_ = false;
+  bool failed_ = false;
 };
 
 }  // namespace reelmill
