@@ -224,6 +224,7 @@ GifConverter::Recorded GifConverter::RecordStreamingPass(const std::string& gifP
   options.outputWidth = settings_.width;
   options.outputHeight = settings_.height;
   options.encoderThreads = encoderThreads_;
+  options.memoryBudget = memoryBudget_;
   options.cancel = cancel_;
   // What the outputs keep for a frame (its name, place and times in several
   // lists) is under 1 KiB; the memory limit bounds it like the decoder's.

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/conversion_settings.h"
+#include "imaging/codecs/gif_codec.h"
 
 namespace reelmill {
 
@@ -108,6 +109,9 @@ class GifConverter {
   void SetCancel(const std::atomic<bool>* cancel) { cancel_ = cancel; }
   // Threads that encode frames while the decoder goes on (streaming road).
   void SetEncoderThreads(int threads) { encoderThreads_ = threads; }
+  // What the decoder's canvases and the encoders may hold (streaming road);
+  // see RecordingMemory.
+  void SetMemoryBudget(std::uint64_t bytes) { memoryBudget_ = bytes; }
   // Silences (null) or redirects the writer's diagnostics; default: none.
   void SetDiagnostics(std::ostream* log, std::ostream* err) {
     log_ = log;
@@ -140,6 +144,7 @@ class GifConverter {
   std::string outputPath_;
   const std::atomic<bool>* cancel_ = nullptr;
   int encoderThreads_ = 1;
+  std::uint64_t memoryBudget_ = GifCodec::kMaxDecodedBytes;
   std::ostream* log_ = nullptr;
   std::ostream* err_ = nullptr;
 };

@@ -11,6 +11,7 @@
 #include "imaging/codecs/animated_gif_control.h"
 #include "imaging/codecs/gif_codec.h"
 #include "imaging/codecs/gif_decoder.h"
+#include "imaging/codecs/jpeg_codec.h"
 #include "imaging/file_io.h"
 #include "imaging/image_codec.h"
 #include "imaging/image_properties.h"
@@ -20,19 +21,36 @@ namespace reelmill {
 
 namespace {
 
-// Threads that may encode frames of this shape within the decoder's budget,
-// next to its canvases: a thread holds two frame copies and about as much
-// again while it encodes.
-int ThreadsWithinBudget(const PixelImage& frame, int wanted) {
-  const std::uint64_t decoder = GifDecoder::WorkingBytes(frame.Width(), frame.Height());
-  const std::uint64_t perThread = (FramePool::kBuffersPerThread + 2) * PixelImage::StrideFor(frame.Width(), 32) *
-                                  static_cast<std::uint64_t>(frame.Height());
-  std::uint64_t threads = static_cast<std::uint64_t>(std::max(wanted, 1));
-  while (threads > 1 && decoder + threads * perThread > GifCodec::kMaxDecodedBytes) --threads;
-  return static_cast<int>(threads);
+std::uint64_t Bytes32(std::int64_t width, std::int64_t height) {
+  return PixelImage::StrideFor(width, 32) * static_cast<std::uint64_t>(std::max<std::int64_t>(height, 0));
+}
+
+// What an encoder holds beside the frame while it writes one: JPEG its
+// output buffer; PNG the filtered rows, the deflated stream and the file;
+// GIF the quantised indices, the palette search and the file; the others a
+// converted copy and the file.
+std::uint64_t EncoderBytes(const std::string& extension, int width, int height) {
+  if (extension == "jpg") return JpegEncoder::WorkingBytes(width, height, 32);
+  return (extension == "png" ? 3 : 2) * Bytes32(width, height);
 }
 
 }  // namespace
+
+JobMemory SequenceMemory(int width, int height, const std::string& extension, const SequenceOptions& options) {
+  const bool scaling =
+      options.width > 0 && options.height > 0 && (options.width != width || options.height != height);
+  const int outputWidth = scaling ? options.width : width;
+  const int outputHeight = scaling ? options.height : height;
+  // Scaling holds a true-colour copy, the copy grown by its replicated
+  // edges, and the result.
+  const std::uint64_t scaleBytes =
+      scaling ? Bytes32(width, height) + Bytes32(width + 20, height + 20) + Bytes32(outputWidth, outputHeight) : 0;
+  JobMemory memory;
+  memory.base = GifDecoder::WorkingBytes(width, height);
+  memory.oneThread = EncoderBytes(extension, outputWidth, outputHeight) + scaleBytes;
+  memory.perThread = memory.oneThread + FramePool::kBuffersPerThread * Bytes32(width, height);
+  return memory;
+}
 
 SequenceExport::SequenceExport(std::string sourcePath, std::string extension, std::string outputFolder,
                                SequenceOptions options)
@@ -106,7 +124,9 @@ bool SequenceExport::WriteNext() {
 void SequenceExport::WriteAll(int threads, const std::atomic<bool>* cancel) {
   if (Done()) return;
   const auto cancelled = [cancel] { return cancel && cancel->load(); };
-  threads = ThreadsWithinBudget(*next_, threads);
+  // At least one thread writes, whatever the budget: the frames are here.
+  threads = std::max(1, SequenceMemory(next_->Width(), next_->Height(), extension_, options_)
+                            .ThreadsWithin(options_.memoryBudget, threads));
   if (threads <= 1) {
     while (!Done() && !cancelled()) WriteNext();
     return;

@@ -12,6 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "engine/memory_budget.h"
+#include "imaging/codecs/gif_codec.h"
+
 namespace reelmill {
 
 class GifFrameCursor;
@@ -23,7 +26,14 @@ struct SequenceOptions {
   int quality = -1;  // JPEG quality; -1: the encoder's own default, as the window saves
   int width = 0;     // frames scaled to width x height; 0 x 0: their own size
   int height = 0;
+  // The decoder's canvases and the encoders' buffers stay within this many
+  // bytes (SequenceMemory): large frames get fewer encoder threads.
+  std::uint64_t memoryBudget = GifCodec::kMaxDecodedBytes;
 };
+
+// What writing frames of `width` x `height` as `extension` files holds in
+// memory, with the size `options` asks.
+JobMemory SequenceMemory(int width, int height, const std::string& extension, const SequenceOptions& options);
 
 class SequenceExport {
  public:

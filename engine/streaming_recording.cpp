@@ -48,34 +48,6 @@ class FrameFileWriter {
   JpegEncoder encoder_;
 };
 
-// How many threads may encode frames shaped like `first` within the memory
-// budget, next to the decoder's canvases; 0 when not even the decoding
-// thread can.
-int EncoderThreadsWithinBudget(const PixelImage& first, const StreamingOptions& options) {
-  const bool scaling = NeedsScaling(first, options.outputWidth, options.outputHeight);
-  const int width = scaling ? options.outputWidth : first.Width();
-  const int height = scaling ? options.outputHeight : first.Height();
-  const auto bytes32 = [](std::int64_t w, std::int64_t h) {
-    return PixelImage::StrideFor(w, 32) * static_cast<std::uint64_t>(h);
-  };
-  // Scaling holds a true-colour copy, the copy grown by its replicated
-  // edges, and the result.
-  const std::uint64_t scaleBytes =
-      scaling ? bytes32(first.Width(), first.Height()) + bytes32(first.Width() + 20, first.Height() + 20) +
-                    bytes32(width, height)
-              : 0;
-  const std::uint64_t encodeBytes = JpegEncoder::WorkingBytes(width, height, scaling ? 32 : first.BitCount()) +
-                                    scaleBytes;
-  const std::uint64_t decoderBytes = GifDecoder::WorkingBytes(first.Width(), first.Height());
-  const std::uint64_t budget = options.memoryBudget;
-  if (decoderBytes + encodeBytes > budget) return 0;
-  // A pool thread also owns the canvas copies that wait for it.
-  const std::uint64_t perThread = encodeBytes + FramePool::kBuffersPerThread * first.BufferSize();
-  std::uint64_t threads = static_cast<std::uint64_t>(std::max(1, options.encoderThreads));
-  while (threads > 1 && decoderBytes + threads * perThread > budget) --threads;
-  return static_cast<int>(threads);
-}
-
 struct Pass {
   bool decoded = false;   // the decoder delivered every frame it keeps
   bool cancelled = false;
@@ -150,7 +122,9 @@ Pass RecordPass(std::span<const std::uint8_t> data, const std::string& gifPath, 
     if (pass.imagesDecoded == 0) {
       pass.width = frame.Width();
       pass.height = frame.Height();
-      pass.threads = EncoderThreadsWithinBudget(frame, options);
+      pass.threads = RecordingMemory(frame.Width(), frame.Height(), frame.BitCount(), options.outputWidth,
+                                     options.outputHeight)
+                         .ThreadsWithin(options.memoryBudget, options.encoderThreads);
       if (pass.threads == 0) {
         pass.tooLarge = true;
         return false;
@@ -171,7 +145,7 @@ Pass RecordPass(std::span<const std::uint8_t> data, const std::string& gifPath, 
     if (frame.BitCount() == 8) return record(frame, 0, shown) && record(frame, 1, shown);
     return record(frame, pass.imagesDecoded - 1, shown);
   };
-  pass.decoded = GifDecoder(options.memoryBudget).DecodeEach(data, sink);
+  pass.decoded = GifDecoder(std::min(options.memoryBudget, GifCodec::kMaxDecodedBytes)).DecodeEach(data, sink);
   if (pool) pass.failures.Add(pool->Finish());
   return pass;
 }
@@ -230,6 +204,25 @@ std::optional<StreamingOutcome> PassFailure(const Pass& pass, const StreamingOpt
 }
 
 }  // namespace
+
+JobMemory RecordingMemory(int width, int height, int bitCount, int outputWidth, int outputHeight) {
+  const bool scaling = outputWidth > 0 && outputHeight > 0 && (outputWidth != width || outputHeight != height);
+  const int encodedWidth = scaling ? outputWidth : width;
+  const int encodedHeight = scaling ? outputHeight : height;
+  const auto bytes32 = [](std::int64_t w, std::int64_t h) {
+    return PixelImage::StrideFor(w, 32) * static_cast<std::uint64_t>(h);
+  };
+  // Scaling holds a true-colour copy, the copy grown by its replicated
+  // edges, and the result.
+  const std::uint64_t scaleBytes =
+      scaling ? bytes32(width, height) + bytes32(width + 20, height + 20) + bytes32(encodedWidth, encodedHeight) : 0;
+  JobMemory memory;
+  memory.base = GifDecoder::WorkingBytes(width, height);
+  memory.oneThread = JpegEncoder::WorkingBytes(encodedWidth, encodedHeight, scaling ? 32 : bitCount) + scaleBytes;
+  memory.perThread = memory.oneThread + FramePool::kBuffersPerThread * PixelImage::StrideFor(width, bitCount) *
+                                            static_cast<std::uint64_t>(std::max(height, 0));
+  return memory;
+}
 
 StreamingOutcome RecordStreaming(const std::string& gifPath, const StreamingOptions& options) {
   const auto data = ReadFileBytes(gifPath);

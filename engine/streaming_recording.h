@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/memory_budget.h"
 #include "imaging/codecs/gif_codec.h"
 
 namespace reelmill {
@@ -41,7 +42,8 @@ struct StreamingOptions {
   // hold them, and each frame kept costs memory.
   std::uint64_t maxPackBytes = 0;
   // The decoder's canvases and the encoders' buffers together stay within
-  // this many bytes: large frames get fewer encoder threads.
+  // this many bytes (RecordingMemory): large frames get fewer encoder
+  // threads. The decoder itself never takes more than its own limit.
   std::uint64_t memoryBudget = GifCodec::kMaxDecodedBytes;
   // Checked before each frame; once set, the pass stops and fails.
   const std::atomic<bool>* cancel = nullptr;
@@ -68,6 +70,10 @@ struct StreamingOutcome {
   std::vector<long long> imageSteps;
   std::vector<int> imageDelays;
 };
+
+// What recording frames of `width` x `height` at `bitCount` bits holds in
+// memory, recorded at outputWidth x outputHeight (0 x 0: their own size).
+JobMemory RecordingMemory(int width, int height, int bitCount, int outputWidth, int outputHeight);
 
 // Records the pass into the temporary frame folder (or the pack), which may
 // hold files afterwards even when the pass fails; the caller empties it.

@@ -13,31 +13,36 @@ namespace reelmill {
 
 namespace {
 
+// SIGHUP comes when the terminal closes (an SSH session that ends). A
+// signal ignored when the program started (nohup, a shell's background job)
+// stays ignored.
 sigset_t Watched() {
   sigset_t set;
   sigemptyset(&set);
-  sigaddset(&set, SIGINT);
-  sigaddset(&set, SIGTERM);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction current {};
+    if (::sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) continue;
+    sigaddset(&set, signal);
+  }
   return set;
 }
 
 }  // namespace
 
-Interruption::Interruption(std::function<void(int)> onFirstSignal) : onFirst_(std::move(onFirstSignal)) {
-  const sigset_t set = Watched();
-  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+Interruption::Interruption(std::function<void(int)> onFirstSignal)
+    : watched_(Watched()), onFirst_(std::move(onFirstSignal)) {
+  pthread_sigmask(SIG_BLOCK, &watched_, nullptr);
   watcher_ = std::thread([this] { Watch(); });
 }
 
 Interruption::~Interruption() {
   stopping_ = true;
   watcher_.join();
-  const sigset_t set = Watched();
-  pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+  pthread_sigmask(SIG_UNBLOCK, &watched_, nullptr);
 }
 
 void Interruption::Watch() {
-  const sigset_t set = Watched();
+  const sigset_t set = watched_;
   const timespec tick{0, 50 * 1000 * 1000};
   while (!stopping_) {
     const int signal = sigtimedwait(&set, nullptr, &tick);

@@ -1,8 +1,10 @@
 #pragma once
-// SIGINT and SIGTERM during a batch. The first asks the batch to stop: files
+// SIGINT, SIGTERM and SIGHUP during a batch. The first asks the batch to stop: files
 // under way are abandoned and the rest are not started. The second ends the
 // process at once, after removing the temporary files and folders of the
 // work under way, so no partial file is left behind either way.
+
+#include <signal.h>
 
 #include <atomic>
 #include <functional>
@@ -15,7 +17,7 @@ namespace reelmill {
 
 class Interruption {
  public:
-  // Takes SIGINT and SIGTERM away from every thread created after it (the
+  // Takes SIGINT, SIGTERM and SIGHUP away from every thread created after it (the
   // constructor must run before the workers start) and watches for them;
   // `onFirstSignal` runs on the watcher's thread when the first one comes.
   explicit Interruption(std::function<void(int)> onFirstSignal = {});
@@ -51,6 +53,7 @@ class Interruption {
   void Watch();
   void RemoveTrackedAndExit(int signal);
 
+  const sigset_t watched_;
   std::atomic<bool> requested_{false};
   std::atomic<int> signal_{0};
   std::atomic<bool> stopping_{false};

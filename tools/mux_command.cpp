@@ -10,6 +10,7 @@
 
 #include "imaging/file_io.h"
 #include "imaging/paths.h"
+#include "tools/command_line.h"
 #include "tools/exit_status.h"
 #include "writers/avi/avi_writer.h"
 #include "writers/swf/swf_movie.h"
@@ -18,7 +19,6 @@
 namespace reelmill {
 namespace {
 
-constexpr char kProgram[] = "reelmill-convert";
 constexpr int kMaxSwfFps = SwfMovie::kMaxFrameRate;
 constexpr std::uint64_t kMaxFrameHeaderScan = 64ull << 20;
 
@@ -27,10 +27,7 @@ class NullStream : public std::ostream {
   NullStream() : std::ostream(nullptr) {}
 };
 
-int UsageError(std::ostream& err, const std::string& message) {
-  err << kProgram << " mux: " << message << "\nRun with --help for more information.\n";
-  return kExitUsage;
-}
+int MuxUsageError(std::ostream& err, const std::string& message) { return UsageError(err, message, "mux"); }
 
 int Failure(std::ostream& err, const std::string& message) {
   err << kProgram << ": " << message << '\n';
@@ -69,21 +66,9 @@ bool SameFile(const std::string& a, const std::string& b) {
 }  // namespace
 
 std::optional<JpegFrameSize> ParseFrameSize(const std::string& text) {
-  const auto cross = text.find_first_of("xX");
-  if (cross == std::string::npos) return std::nullopt;
-  const auto side = [](const std::string& digits) -> std::optional<int> {
-    const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
-    if (digits.empty() || digits.size() > 5 || !std::all_of(digits.begin(), digits.end(), isDigit)) {
-      return std::nullopt;
-    }
-    const int value = std::stoi(digits);
-    if (value < 1 || value > 65535) return std::nullopt;
-    return value;
-  };
-  const auto width = side(text.substr(0, cross));
-  const auto height = side(text.substr(cross + 1));
-  if (!width || !height) return std::nullopt;
-  return JpegFrameSize{*width, *height};
+  const auto size = ParseSizeArgument(text, 65535);
+  if (!size) return std::nullopt;
+  return JpegFrameSize{size->width, size->height};
 }
 
 CLI::App* AddMuxCommand(CLI::App& app, MuxOptions& options) {
@@ -111,10 +96,10 @@ CLI::App* AddMuxCommand(CLI::App& app, MuxOptions& options) {
 int RunMux(const MuxOptions& options, std::ostream& out, std::ostream& err) {
   const bool avi = options.to == "avi";
   if (!avi && options.fps > kMaxSwfFps) {
-    return UsageError(err, "--fps: a SWF movie holds at most " + std::to_string(kMaxSwfFps) + " frames per second");
+    return MuxUsageError(err, "--fps: a SWF movie holds at most " + std::to_string(kMaxSwfFps) + " frames per second");
   }
   for (const std::string& frame : options.frames) {
-    if (SameFile(frame, options.output)) return UsageError(err, "the output would replace the frame file " + frame);
+    if (SameFile(frame, options.output)) return MuxUsageError(err, "the output would replace the frame file " + frame);
   }
 
   // The AVI writer's frame order, for both kinds: numbers by their value.
@@ -152,7 +137,7 @@ int RunMux(const MuxOptions& options, std::ostream& out, std::ostream& err) {
   if (!options.sizeText.empty()) {
     const JpegFrameSize asked = *ParseFrameSize(options.sizeText);
     if (asked.width != size.width || asked.height != size.height)
-      return UsageError(err, "--size " + options.sizeText + " differs from the frames' own size " + SizeText(size) +
+      return MuxUsageError(err, "--size " + options.sizeText + " differs from the frames' own size " + SizeText(size) +
                                  "; the frames are not re-encoded, so the size cannot change");
   }
 

@@ -5,9 +5,13 @@
 
 #include <CLI/CLI.hpp>
 
+#include <unistd.h>
+
+#include <csignal>
 #include <iostream>
 
 #include "tools/convert_command.h"
+#include "tools/convert_options.h"
 #include "tools/exit_status.h"
 #include "tools/mux_command.h"
 
@@ -22,6 +26,9 @@ int main(int argc, char** argv) {
   MuxOptions mux;
   CLI::App* muxCommand = AddMuxCommand(app, mux);
 
+  // A reader of standard error that goes away (a closed pipe) makes writes
+  // fail instead of ending the run with its files half made.
+  std::signal(SIGPIPE, SIG_IGN);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
@@ -29,5 +36,5 @@ int main(int argc, char** argv) {
     return app.exit(error) == 0 ? kExitOk : kExitUsage;
   }
   if (muxCommand->parsed()) return RunMux(mux, std::cout, std::cerr);
-  return RunConvert(convert, std::cin, std::cerr);
+  return RunConvert(convert, STDIN_FILENO, std::cerr);
 }

@@ -2,6 +2,8 @@
 //   steps.gif    2000 one-pixel frames of 655.35 s each: 13 million steps
 //   damaged.gif  600 frames of 1000 x 1000, one bad code in the last frame
 //   huge.gif     2 frames of 10000 x 10000
+//   screen.gif   3 one-pixel frames on a 13000 x 13000 screen (121 bytes)
+//   screen8k.gif 3 one-pixel frames on an 8192 x 8192 screen
 // Frames are LZW-coded by giflib, so the files stay small.
 //   make_hostile_gifs FOLDER
 
@@ -10,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -33,6 +36,13 @@ class Writer {
     for (int i = 0; i < 256; ++i) map->Colors[i] = GifColorType{GifByteType(i), GifByteType(i), GifByteType(255 - i)};
     Check(EGifPutScreenDesc(gif_, width, height, 8, 0, map) == GIF_OK, "screen");
     GifFreeMapObject(map);
+  }
+  // One pixel at (x, 0), on a screen that may be far larger.
+  void Pixel(int delay, int x) {
+    Control(delay);
+    Check(EGifPutImageDesc(gif_, x, 0, 1, 1, false, nullptr) == GIF_OK, "image");
+    GifPixelType pixel = GifPixelType(x);
+    Check(EGifPutLine(gif_, &pixel, 1) == GIF_OK, "line");
   }
   void Control(int delay) {
     const GifByteType control[4] = {0, GifByteType(delay & 0xFF), GifByteType(delay >> 8), 0};
@@ -101,6 +111,11 @@ int main(int argc, char** argv) {
     huge.Frame(50, 0);
     huge.Frame(50, 500);
     huge.Close();
+  }
+  for (const auto& [name, side] : {std::pair{"screen.gif", 13000}, std::pair{"screen8k.gif", 8192}}) {
+    Writer screen(folder + name, side, side);
+    for (int i = 0; i < 3; ++i) screen.Pixel(10, i);
+    screen.Close();
   }
   return 0;
 }

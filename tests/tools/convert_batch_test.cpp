@@ -9,6 +9,7 @@
 #include <set>
 #include <sstream>
 
+#include "tests/support/container_reader.h"
 #include "tests/tools/convert_fixture.h"
 
 namespace reelmill {
@@ -173,6 +174,186 @@ TEST(ConvertBatch, GnuParallelFansAListOutOverSlots) {
                       &status);
   EXPECT_EQ(status, 0);
   for (int i = 0; i < 6; ++i) EXPECT_TRUE(fs::exists(ws.out / ("p" + std::to_string(i) + ".avi"))) << i;
+}
+
+TEST(ConvertBatch, ShardsJudgeCollidingOutputsOverTheWholeList) {
+  const Workspace ws;
+  const std::string first = ws.Write("a/x.gif", BlockGif(2, 16, 16, 10));
+  const std::string second = ws.Write("b/x.gif", BlockGif(2, 32, 16, 10));
+  const std::string list = first + "\n" + second + "\n";
+  for (int k = 0; k < 2; ++k) {
+    const RunResult run = ws.Run("--quiet --files-from - --shard " + std::to_string(k) + "/2 -o " + Quoted(ws.out.Path()), list);
+    EXPECT_EQ(run.status, k) << run.err;
+    if (k == 1) {
+      EXPECT_NE(run.err.find(second + ": refused: its output " + ws.out / "x.avi" + " would overwrite that of input 1"),
+                std::string::npos)
+          << run.err;
+    }
+  }
+  EXPECT_EQ(testing::ReadAvi(testing::ReadAll(ws.out / "x.avi")).width, 16);  // the first input's, kept
+}
+
+TEST(ConvertBatch, TheReportIsNeverAnInputAListOrAnOutputAndItsFailuresCount) {
+  const Workspace ws;
+  const Bytes gif = BlockGif(2, 16, 16, 10);
+  const std::string a = ws.Write("a.gif", gif), b = ws.Write("b.gif", gif);
+  const std::string list = ws.Write("list.txt", Bytes(b.begin(), b.end()));
+  const std::string named = ws.out / "named.avi";
+  // A forgotten report name takes the next argument; nothing is truncated.
+  for (const auto& [arguments, why] : std::vector<std::pair<std::string, std::string>>{
+           {"-o " + Quoted(ws.out / "u") + " --report " + Quoted(a) + " " + Quoted(b), "it is a GIF file"},
+           {"-o " + Quoted(ws.out / "u") + " --report " + Quoted(b) + " " + Quoted(b), "it is one of the inputs"},
+           {"-o " + Quoted(ws.out / "u") + " --report " + Quoted(list) + " --files-from " + Quoted(list),
+            "it is one of the --files-from lists"},
+           {"--report " + Quoted(named) + " -o " + Quoted(named) + " " + Quoted(a), "it is the output file"}}) {
+    const RunResult run = ws.Run(arguments);
+    EXPECT_EQ(run.status, 2) << arguments;
+    EXPECT_NE(run.err.find(why), std::string::npos) << run.err;
+  }
+  EXPECT_EQ(testing::ReadAll(a), gif);
+  EXPECT_EQ(testing::ReadAll(list), Bytes(b.begin(), b.end()));
+  // An output that would land on the report is refused, the report kept.
+  const RunResult clash = ws.Run("--report " + Quoted(ws.out / "a.avi") + " -o " + Quoted(ws.out.Path()) + " " +
+                                 Quoted(a) + " " + Quoted(b));
+  EXPECT_EQ(clash.status, 1);
+  EXPECT_NE(clash.err.find(a + ": refused: its output " + ws.out / "a.avi" + " is the report file"), std::string::npos)
+      << clash.err;
+  EXPECT_EQ(ReadReport(ws.out / "a.avi").size(), 2u);
+  // A report that cannot be written is a failure, though the files convert.
+  const RunResult full = ws.Run("--quiet --report /dev/full -o " + Quoted(ws.out / "full") + " " + Quoted(a));
+  EXPECT_EQ(full.status, 1);
+  EXPECT_NE(full.err.find("--report /dev/full: not every line could be written: No space left on device"),
+            std::string::npos) << full.err;
+  EXPECT_TRUE(fs::exists(ws.out / "full/a.avi"));
+}
+
+TEST(ConvertBatch, ListsOfNulEndedNamesNeedTheNullOptionAndNamesThatAreNotUtf8KeepTheirBytes) {
+  const Workspace ws;
+  const Bytes gif = BlockGif(2, 16, 16, 10);
+  const std::string plain = ws.Write("with\nnewline.gif", gif), odd = ws.Write("caf\xe9.gif", gif);
+  const std::string utf8 = ws.Write("caf\xc3\xa9.gif", gif);
+  const std::string list = plain + '\0' + odd + '\0' + utf8 + '\0';
+  const RunResult refused = ws.Run("--files-from - -o " + Quoted(ws.out / "refused"), list);
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("holds a NUL byte"), std::string::npos) << refused.err;
+  EXPECT_FALSE(fs::exists(ws.out / "refused"));
+  const std::string report = ws.scratch / "names.jsonl";
+  const RunResult run = ws.Run("--quiet --jobs 1 -0 --files-from - --report " + Quoted(report) + " -o " + Quoted(ws.out.Path()), list);
+  ASSERT_EQ(run.status, 0) << run.err;
+  for (const char* output : {"with\nnewline.avi", "caf\xe9.avi", "caf\xc3\xa9.avi"})
+    EXPECT_TRUE(fs::exists(ws.out / output)) << output;
+  if (!testing::HaveTool("python3")) GTEST_SKIP() << "python3 not installed";
+  // Each report line names its input exactly, whatever its bytes.
+  int status = -1;
+  const std::string names = testing::RunCapture(
+      "python3 -c 'import base64,json,os,sys\n"
+      "for l in open(sys.argv[1], \"rb\"):\n"
+      "  o = json.loads(l)\n"
+      "  n = base64.b64decode(o[\"input_bytes\"]) if \"input_bytes\" in o else os.fsencode(o[\"input\"])\n"
+      "  print(os.path.isfile(n), \"input_bytes\" in o)' " + Quoted(report), &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(names, "True False\nTrue True\nTrue False\n");  // in list order
+}
+
+TEST(ConvertBatch, InputsThatCannotBeExaminedFailAndRecursiveRunsNeverTakeTheirOutputs) {
+  const Workspace ws;
+  const std::string loop = ws.in / "loop";
+  ASSERT_EQ(::symlink("loop", loop.c_str()), 0);
+  const RunResult looped = ws.Run("-o " + Quoted(ws.out.Path()) + " " + Quoted(loop));
+  EXPECT_EQ(looped.status, 1);
+  EXPECT_NE(looped.err.find(loop + ": Too many levels of symbolic links"), std::string::npos) << looped.err;
+
+  ws.Write("tree/a.gif", BlockGif(3, 16, 16, 10));
+  ws.Write("tree/sub/b.gif", BlockGif(2, 16, 16, 10));
+  const auto gifsIn = [&](const std::string& folder) {
+    std::size_t gifs = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) gifs += entry.path().extension() == ".gif";
+    return gifs;
+  };
+  // The output folder inside the tree, then the tree itself as output folder.
+  for (const std::string& out : {ws.in / "tree/out", ws.in / "tree"}) {
+    for (int run = 0; run < 2; ++run) {
+      const RunResult again = ws.Run("--quiet -r --to gif -o " + Quoted(out) + " " + Quoted(ws.in / "tree"));
+      EXPECT_EQ(again.status, 0) << again.err;
+    }
+  }
+  // The 2 inputs, their 5 frames under tree/out, and 5 more beside them:
+  // tree/out/varnle_reelmill is where the second output folder puts frames
+  // of GIFs in tree/out, so it is never walked either.
+  EXPECT_EQ(gifsIn(ws.in / "tree/out"), 5u);
+  EXPECT_EQ(gifsIn(ws.in / "tree"), 2u + 5u + 5u);
+}
+
+TEST(ConvertBatch, SkipExistingTakesADamagedGifsSequenceAsCompleteOnceWritten) {
+  const Workspace ws;
+  // The blocks announce 6 frames; the last one's pixel data is garbage, so
+  // the decoder gives 5.
+  Bytes gif = BlockGif(6, 16, 16, 10);
+  const Bytes descriptor = {0x2C, 0, 0, 0, 0, 16, 0, 16, 0, 0};
+  const auto last = std::find_end(gif.begin(), gif.end(), descriptor.begin(), descriptor.end()) + 10;
+  std::fill(last + 2, last + 2 + last[1], 0xFF);
+  const std::string damaged = ws.Write("cut.gif", gif);
+  std::vector<std::string> reports;
+  for (int run = 0; run < 2; ++run) {
+    const std::string report = ws.scratch / ("cut" + std::to_string(run) + ".jsonl");
+    const RunResult again =
+        ws.Run("--quiet --to png --skip-existing --report " + Quoted(report) + " -o " + Quoted(ws.out.Path()) + " " + Quoted(damaged));
+    EXPECT_EQ(again.status, 0) << again.err;
+    reports.push_back(ReadReport(report).at(0)["outcome"]);
+  }
+  EXPECT_EQ(reports, (std::vector<std::string>{"converted", "skipped"}));
+  // A frame gone makes it incomplete again.
+  EXPECT_FALSE(fs::exists(ws.out / "varnle_reelmill/png/cut.gif00005.png"));
+  fs::remove(ws.out / "varnle_reelmill/png/cut.gif00004.png");
+  EXPECT_EQ(ws.Run("--quiet --to png --skip-existing -o " + Quoted(ws.out.Path()) + " " + Quoted(damaged)).status, 0);
+  EXPECT_TRUE(fs::exists(ws.out / "varnle_reelmill/png/cut.gif00004.png"));
+}
+
+TEST(ConvertBatch, HangupStopsCleanlyAndAStopNeverWaitsOnAListThatIsStillBeingWritten) {
+  const Workspace ws;
+  const std::string big = ws.Write("big.gif", BlockGif(80, 256, 192, 10));
+  testing::BackgroundRun hung(ws, {"--jobs", "1", "-o", ws.out.Path(), big});
+  ASSERT_TRUE(testing::WaitFor([&] { return !ws.NoTemporaryFilesLeft(); }));
+  hung.Signal(SIGHUP);
+  EXPECT_EQ(hung.Wait(), 129);
+  EXPECT_TRUE(ws.NoTemporaryFilesLeft());
+  EXPECT_EQ(ws.HiddenOutputFiles(), 0u);
+
+  // The list's writer stays silent; SIGINT ends the run at once all the same.
+  int pipeFds[2];
+  ASSERT_EQ(::pipe(pipeFds), 0);
+  testing::BackgroundRun waiting(ws, {"--files-from", "-", "-o", ws.out.Path()}, pipeFds[0]);
+  ::close(pipeFds[0]);
+  const std::string first = big + "\n";
+  ASSERT_EQ(::write(pipeFds[1], first.data(), first.size()), static_cast<ssize_t>(first.size()));
+  ASSERT_TRUE(testing::WaitFor([&] { return fs::exists(ws.out / "big.avi"); }));
+  waiting.Signal(SIGINT);
+  EXPECT_EQ(waiting.Wait(), 130);
+  ::close(pipeFds[1]);
+  EXPECT_TRUE(ws.NoTemporaryFilesLeft());
+}
+
+TEST(ConvertBatch, FilesShareOneMemoryBudget) {
+  const Workspace ws;
+  std::string inputs;
+  for (int i = 0; i < 4; ++i) inputs += " " + Quoted(ws.Write("m" + std::to_string(i) + ".gif", BlockGif(3, 512, 512, 10)));
+  // Each file needs about 9 MiB beside the 32 MiB of frames kept in memory:
+  // the four wait for each other's memory and all convert.
+  const RunResult shared = ws.Run("--quiet --jobs 4 --memory 64M -o " + Quoted(ws.out.Path()) + inputs);
+  EXPECT_EQ(shared.status, 0) << shared.err;
+  for (int i = 0; i < 4; ++i) EXPECT_TRUE(fs::exists(ws.out / ("m" + std::to_string(i) + ".avi"))) << i;
+  const RunResult large = ws.Run("--quiet --to png --memory 64M -o " + Quoted(ws.out.Path()) + " " +
+                                 Quoted(ws.Write("large.gif", BlockGif(2, 4000, 2000, 10))));
+  EXPECT_EQ(large.status, 1);
+  EXPECT_NE(large.err.find("large.gif: converting it needs about "), std::string::npos) << large.err;
+  EXPECT_NE(large.err.find(" of memory for its 4000 x 2000 screen, more than the 64 MiB the batch may use (--memory)"),
+            std::string::npos) << large.err;
+  for (const char* bad : {"--memory 2X", "--memory 10M", "--memory G"})
+    EXPECT_EQ(ws.Run(std::string(bad) + " " + inputs).status, 2) << bad;
+  // An empty list is worth a word.
+  const RunResult none = ws.Run("--quiet --files-from - -o " + Quoted(ws.out.Path()), "\n");
+  EXPECT_EQ(none.status, 0);
+  EXPECT_EQ(none.err, "reelmill-convert: no GIF files among the inputs given\n");
 }
 
 }  // namespace

@@ -71,7 +71,8 @@ struct Workspace {
 // The converter running in the background, with its standard error in a file.
 class BackgroundRun {
  public:
-  BackgroundRun(const Workspace& ws, const std::vector<std::string>& arguments) {
+  // `standardInput`, when given, becomes the run's standard input.
+  BackgroundRun(const Workspace& ws, const std::vector<std::string>& arguments, int standardInput = -1) {
     static const std::string convert = std::string(REELMILL_BINARY_DIR) + "/tools/reelmill-convert";
     std::vector<std::string> args{convert};
     args.insert(args.end(), arguments.begin(), arguments.end());
@@ -86,6 +87,7 @@ class BackgroundRun {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, (ws.scratch / "bg-stderr.txt").c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (standardInput >= 0) posix_spawn_file_actions_adddup2(&actions, standardInput, STDIN_FILENO);
     posix_spawn(&pid_, convert.c_str(), &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
   }

@@ -1,0 +1,27 @@
+#pragma once
+// What every mode of reelmill-convert says and parses the same way.
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+
+namespace reelmill {
+
+inline constexpr char kProgram[] = "reelmill-convert";
+
+// Writes "reelmill-convert[ MODE]: MESSAGE" and the hint to --help; returns
+// the usage exit status.
+int UsageError(std::ostream& err, const std::string& message, const std::string& mode = {});
+
+struct SizeArgument {
+  int width = 0;
+  int height = 0;
+};
+
+// "WxH" (or "WXH") with both sides whole numbers from 1 to `maxSide`.
+std::optional<SizeArgument> ParseSizeArgument(const std::string& text, int maxSide);
+
+// Decimal digits only, at most nine of them (so they fit an int).
+bool IsSmallNumber(const std::string& text);
+
+}  // namespace reelmill

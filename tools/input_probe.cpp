@@ -1,0 +1,74 @@
+#include "tools/input_probe.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "imaging/file_io.h"
+
+namespace reelmill {
+
+namespace {
+
+constexpr std::size_t kHeadBytes = 10;  // signature, version, screen width and height
+
+// The first bytes of a regular file; fewer when it is shorter, none when it
+// cannot be opened (errno set).
+std::size_t ReadHead(const std::string& path, std::uint8_t (&head)[kHeadBytes], bool& opened) {
+  const int fd = OpenRegularForReading(path);
+  opened = fd >= 0;
+  if (!opened) return 0;
+  std::size_t got = 0;
+  while (got < kHeadBytes) {
+    const ssize_t n = ::read(fd, head + got, kHeadBytes - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
+  return got;
+}
+
+bool HasSignature(const std::uint8_t* head, std::size_t size) { return size >= 4 && std::memcmp(head, "GIF8", 4) == 0; }
+
+}  // namespace
+
+InputProbe ProbeInput(const std::string& path) {
+  InputProbe probe;
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    probe.refusal = std::string("cannot open it: ") + std::strerror(errno);
+    return probe;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    probe.refusal = "not a regular file";
+    return probe;
+  }
+  std::uint8_t head[kHeadBytes] = {};
+  bool opened = false;
+  const std::size_t got = ReadHead(path, head, opened);
+  if (!opened) {
+    probe.refusal = std::string("cannot open it: ") + std::strerror(errno);
+    return probe;
+  }
+  if (!HasSignature(head, got)) {
+    probe.refusal = "not a GIF file (it does not start with \"GIF8\")";
+    return probe;
+  }
+  if (got == kHeadBytes) {
+    probe.screenWidth = head[6] | head[7] << 8;
+    probe.screenHeight = head[8] | head[9] << 8;
+  }
+  probe.fileBytes = static_cast<std::uint64_t>(st.st_size);
+  return probe;
+}
+
+bool StartsLikeAGif(const std::string& path) {
+  std::uint8_t head[kHeadBytes] = {};
+  bool opened = false;
+  return HasSignature(head, ReadHead(path, head, opened));
+}
+
+}  // namespace reelmill

@@ -1,0 +1,110 @@
+#include "tools/triage.h"
+
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "engine/input_guard.h"
+#include "engine/work_paths.h"
+#include "imaging/codecs/animated_gif_control.h"
+#include "imaging/codecs/gif_codec.h"
+#include "imaging/codecs/gif_decoder.h"
+#include "imaging/file_io.h"
+#include "imaging/paths.h"
+#include "tools/input_probe.h"
+
+namespace reelmill {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::optional<std::pair<dev_t, ino_t>> IdentityOf(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return std::pair{st.st_dev, st.st_ino};
+}
+
+std::optional<struct timespec> ModifiedAt(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  return st.st_mtim;
+}
+
+bool NotOlder(const struct timespec& a, const struct timespec& b) {
+  return a.tv_sec > b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec >= b.tv_nsec);
+}
+
+Verdict End(Outcome outcome, std::string reason) { return Verdict{Verdict::Kind::End, outcome, std::move(reason)}; }
+
+Verdict Drop() { return Verdict{Verdict::Kind::Drop, Outcome::Skipped, {}}; }
+
+}  // namespace
+
+std::string OutputKey(const std::string& path) {
+  std::error_code error;
+  const fs::path resolved = fs::weakly_canonical(fs::absolute(path, error), error);
+  if (!error) return resolved.string();
+  error.clear();
+  return fs::absolute(path, error).lexically_normal().string();
+}
+
+Triage::Triage(const Plan& plan, const std::string& reportPath) : plan_(plan) {
+  if (reportPath.empty()) return;
+  reportKey_ = OutputKey(reportPath);
+  report_ = IdentityOf(reportPath);
+}
+
+Verdict Triage::Judge(const Task& task, bool own) {
+  if (!task.item.error.empty()) return own ? End(Outcome::Failed, task.item.error) : Drop();
+  if (const auto id = IdentityOf(task.item.path)) {
+    if (report_ && *id == *report_)
+      return own ? End(Outcome::Failed, "refused: it is the report file of this run") : Drop();
+    const auto [seen, fresh] = inputs_.emplace(*id, Seen{task.number, task.item.path});
+    if (!fresh) {
+      // The same file given again is converted once.
+      if (!own || seen->second.path == task.item.path) return Drop();
+      return End(Outcome::Skipped, "the same file as input " + std::to_string(seen->second.number) + " of the list");
+    }
+  }
+  const std::string key =
+      OutputKey(plan_.video ? task.output : SequenceFolderOf(task.folder, plan_.extension) + FileNameOf(task.item.path));
+  const auto [claim, fresh] = outputs_.emplace(key, task.number);
+  if (!own) return Drop();
+  if (!fresh)
+    return End(Outcome::Failed,
+               "refused: its output " + key + " would overwrite that of input " + std::to_string(claim->second));
+  if (!reportKey_.empty() && (key == reportKey_ || (plan_.video && SameFile(task.output, reportKey_))))
+    return End(Outcome::Failed, "refused: its output " + key + " is the report file of this run");
+  // A GIF where the output would go is somebody's file, maybe another
+  // input of this very batch: never replaced by a video.
+  if (plan_.video && StartsLikeAGif(task.output))
+    return End(Outcome::Failed, "refused: its output " + task.output + " is a GIF file, which converting would replace");
+  return Verdict{};
+}
+
+bool OutputsComplete(const Plan& plan, const Task& task) {
+  const auto input = ModifiedAt(task.item.path);
+  if (!input) return false;
+  const auto newer = [&](const std::string& path) {
+    const auto output = ModifiedAt(path);
+    return output && NotOlder(*output, *input);
+  };
+  if (plan.video) return newer(task.output);
+  const auto data = ReadFileBytes(task.item.path);
+  if (!data) return false;
+  // Every frame the blocks announce is there: complete. Otherwise complete
+  // only when the frames there are all that a conversion writes.
+  const int announced = AnnouncedFrameCount(*data);
+  int present = 0;
+  while (present < announced && newer(SequenceFramePath(task.folder, task.item.path, plan.extension, present)))
+    ++present;
+  if (present == announced) return true;
+  GifFrameCursor cursor(*data, GifCodec::kMaxDecodedBytes);
+  int decodable = 0;
+  while (decodable <= present && cursor.Next()) ++decodable;
+  // A file the decoder refuses has no complete output: it fails again.
+  return decodable > 0 && decodable <= present;
+}
+
+}  // namespace reelmill
