@@ -20,7 +20,8 @@ TEST(MemoryBudget, SharesAreHandedOutInTurnAndComeBack) {
   MemoryBudget::Share first = budget.Take(60, 80);
   EXPECT_EQ(first.Bytes(), 80u);
   // A large share waits for the first to come back; a small one that would
-  // fit now waits behind it rather than pass it.
+  // fit now waits behind it rather than pass it, and then for the large one
+  // to come back (it holds its share until it has said it came).
   std::vector<int> order;
   std::mutex mutex;
   const auto take = [&](std::uint64_t bytes, int name) {
@@ -29,7 +30,7 @@ TEST(MemoryBudget, SharesAreHandedOutInTurnAndComeBack) {
     std::lock_guard lock(mutex);
     order.push_back(name);
   };
-  std::thread large(take, 90, 1);
+  std::thread large(take, 95, 1);
   WaitForTakers(budget, 1);
   std::thread small(take, 10, 2);
   WaitForTakers(budget, 2);
