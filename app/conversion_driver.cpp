@@ -57,7 +57,7 @@ void ConversionDriver::Convert() {
   const ConversionSettings& settings = window_.Settings();
   if (IsSequence(settings)) {
     if (window_.WorkFolder().size() < 2) return desktop_.Message(kNoFolder);
-    failures_.clear();
+    ClearReports();
     RunSequenceExport(window_.CurrentFile(), SequenceExtension(settings), QString());
     if (settings.showOutputFolder) OpenWorkFolder();
     ReportFailures();
@@ -71,7 +71,7 @@ void ConversionDriver::Convert() {
   converting_ = true;
   convertAllRunning_ = false;
   listPosition_ = 0;
-  failures_.clear();
+  ClearReports();
   if (!InputIsSafe()) {
     converting_ = false;
     window_.PreviewPlaying() = false;
@@ -94,7 +94,7 @@ void ConversionDriver::ConvertAll() {
   window_.CollectSettings();
   if (window_.WorkFolder().size() < 2) return desktop_.Message(kNoFolder);
   const ConversionSettings& settings = window_.Settings();
-  failures_.clear();
+  ClearReports();
   if (IsSequence(settings)) {
     for (int row = 0; row < window_.Model().Count(); ++row) {
       window_.TakeRowForConversion(row);
@@ -127,10 +127,20 @@ void ConversionDriver::DeclareOutputSize() {
 }
 
 bool ConversionDriver::HasFrames() {
-  if (window_.Preview().Recorder().FrameCount() > 0) return true;
+  const FrameRecorder& recorder = window_.Preview().Recorder();
+  if (recorder.FrameCount() > 0) return true;
   // Nothing to record: the pass would never reach a last frame.
-  failures_ << window_.CurrentFile() + QStringLiteral(": not a GIF this program can read, or it holds no frames");
+  AddFailure(window_.CurrentFile(), recorder.LoadProblem() ? recorder.LoadProblem() : ProblemOf(ProblemCode::NoImage));
   return false;
+}
+
+void ConversionDriver::ClearReports() {
+  failures_.clear();
+  damaged_.clear();
+}
+
+void ConversionDriver::AddFailure(const QString& path, const Problem& problem) {
+  failures_ << path + QStringLiteral(": ") + QString::fromStdString(ProblemText(problem));
 }
 
 bool ConversionDriver::InputIsSafe() {
@@ -138,7 +148,7 @@ bool ConversionDriver::InputIsSafe() {
   // kept there would be deleted with it.
   const std::string why = InputInTempFolderReason(window_.CurrentFile().toStdString(), window_.WorkFolder());
   if (why.empty()) return true;
-  failures_ << window_.CurrentFile() + QStringLiteral(": ") + QString::fromStdString(why);
+  AddFailure(window_.CurrentFile(), Refusal(ProblemCode::OutputIsInput, why));
   return false;
 }
 
@@ -248,16 +258,22 @@ void ConversionDriver::WriteOutput() {
   std::ostringstream log, errors;
   const std::string gif = window_.CurrentFile().toStdString();
   // Frames that could not be written or scaled would leave gaps: no output.
-  const std::string gaps = RecordingFailureReason(recorder.RecordFailures(), recorder.ScaleFailures(),
-                                                  recorder.FrameCount(), settings, window_.WorkFolder());
+  const Problem gaps = RecordingProblem(recorder.RecordFailures(), recorder.ScaleFailures(), recorder.RecordError(),
+                                       recorder.FrameCount(), settings, window_.WorkFolder());
   ConversionOutcome outcome;
-  if (gaps.empty()) {
+  if (!gaps) {
     outcome = reelmill::WriteOutput(window_.WorkFolder(), window_.WorkFolder(), gif, settings, recorder.TotalSteps(),
                                     log, errors);
   } else {
-    outcome.error = gaps;
+    outcome.problem = gaps;
   }
-  if (!outcome.ok) failures_ << window_.CurrentFile() + QStringLiteral(": ") + QString::fromStdString(outcome.error);
+  if (!outcome.ok) {
+    AddFailure(window_.CurrentFile(), outcome.problem);
+  } else if (recorder.LoadProblem()) {
+    // Damaged: the frames before the damage became the output.
+    damaged_ << window_.CurrentFile() + QStringLiteral(": ") +
+                    QString::fromStdString(ProblemText(recorder.LoadProblem()));
+  }
   if (settings.showOutputFolder) OpenWorkFolder();
   if (!convertAllRunning_ && settings.playWhenDone && outcome.ok)
     desktop_.Open(QUrl::fromLocalFile(QString::fromStdString(outcome.outputPath)));
@@ -271,7 +287,7 @@ void ConversionDriver::OpenWorkFolder() {
 void ConversionDriver::ReportFailures() {
   if (failures_.isEmpty()) return;
   const QString text = QStringLiteral("These files could not be converted:\n\n") + failures_.join(u'\n');
-  failures_.clear();
+  ClearReports();
   desktop_.Message(text);
 }
 
@@ -284,12 +300,12 @@ void ConversionDriver::RunSequenceExport(const QString& path, const QString& ext
   desktop_.RunModal(dialog);
   const SequenceExport& result = dialog.Export();
   if (!dialog.Opened()) {
-    failures_ << path + QStringLiteral(": not a GIF this program can read, or it holds no frames");
+    AddFailure(path, result.OpenProblem());
   } else if (result.Failures() > 0) {
-    failures_ << path + QStringLiteral(": %1 of %2 frames could not be written to %3")
-                            .arg(result.Failures())
-                            .arg(result.FrameCount())
-                            .arg(QString::fromStdString(result.SequenceFolder()));
+    AddFailure(path, result.WriteProblem());
+  } else if (const Problem damage = result.Damage()) {
+    damaged_ << path + QStringLiteral(": ") +
+                    QString::fromStdString(DamageText(damage, result.Position(), result.AnnouncedFrames()));
   }
 }
 
@@ -299,7 +315,7 @@ void ConversionDriver::ExportSequence(const QString& extension) {
   // The folder the Output page holds from its last reading of its controls.
   const QString folder =
       QString::fromStdString(FolderWithSlash(window_.Output().Members().outputFolder.toStdString()));
-  failures_.clear();
+  ClearReports();
   RunSequenceExport(window_.CurrentFile(), extension, folder);
   ReportFailures();
 }

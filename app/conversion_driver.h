@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <memory>
 
+#include "imaging/problem.h"
+
 namespace reelmill {
 
 class Desktop;
@@ -38,8 +40,10 @@ class ConversionDriver final : public QObject {
   bool ConvertAllRunning() const { return convertAllRunning_; }
   int ListPosition() const { return listPosition_; }
   Ticker& Timer2() { return *timer2_; }
-  // "file: reason" of each file that failed in the command under way.
+  // "file: reason" of each file that failed in the command under way, and of
+  // each damaged file whose frames before the damage were converted.
   const QStringList& Failures() const { return failures_; }
+  const QStringList& Damaged() const { return damaged_; }
 
  private:
   void UpdateProgress();
@@ -61,7 +65,11 @@ class ConversionDriver final : public QObject {
   bool converting_ = false;
   bool convertAllRunning_ = false;
   int listPosition_ = 0;
+  void ClearReports();
+  void AddFailure(const QString& path, const Problem& problem);
+
   QStringList failures_;
+  QStringList damaged_;
 };
 
 }  // namespace reelmill

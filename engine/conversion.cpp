@@ -1,6 +1,7 @@
 #include "engine/conversion.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <memory>
 #include <ostream>
 #include <vector>
@@ -30,16 +31,15 @@ class NullStream : public std::ostream {
   NullStream() : std::ostream(nullptr) {}
 };
 
-constexpr const char* kNoFrames = "not a GIF this program can read, or it holds no frames";
-
-std::string AviFailure(int code) {
+// Why the AVI writer's `code` came back, `error` being errno as it left it.
+Problem AviProblem(int code, int error, const std::string& outputPath) {
   switch (code) {
-    case AviWriter::kPreparationFailed: return "no frames were recorded, or the video would exceed 2 GB";
-    case AviWriter::kCannotWriteOutput: return "the output file could not be written";
-    case AviWriter::kCannotOpenFrame: return "a recorded frame could not be opened";
-    case AviWriter::kFrameReadError: return "a recorded frame could not be read";
-    case AviWriter::kFrameSizeChanged: return "a recorded frame changed while it was written";
-    default: return "the video could not be written";
+    case AviWriter::kPreparationFailed:
+      return Refusal(ProblemCode::OutputTooLarge, "no frames were recorded, or the video would exceed 2 GB");
+    case AviWriter::kCannotWriteOutput: return WritingProblem(error != 0 ? error : EIO, outputPath);
+    case AviWriter::kCannotOpenFrame: return Refusal(ProblemCode::CannotWrite, "a recorded frame could not be opened");
+    case AviWriter::kFrameReadError: return Refusal(ProblemCode::CannotWrite, "a recorded frame could not be read");
+    default: return Refusal(ProblemCode::CannotWrite, "a recorded frame changed while it was written");
   }
 }
 
@@ -47,33 +47,45 @@ std::string SizeText(int width, int height) { return std::to_string(width) + " x
 
 }  // namespace
 
-std::string SettingsRefusal(const ConversionSettings& settings) {
+Problem SettingsRefusal(const ConversionSettings& settings) {
   if (settings.outputKind == kOutputSwf && settings.frameRate > SwfMovie::kMaxFrameRate)
-    return "a SWF movie plays at most " + std::to_string(SwfMovie::kMaxFrameRate) + " frames per second, not " +
-           std::to_string(settings.frameRate);
+    return Refusal(ProblemCode::Settings, "a SWF movie plays at most " + std::to_string(SwfMovie::kMaxFrameRate) +
+                                              " frames per second, not " + std::to_string(settings.frameRate));
   if (!DeclaredSizeFits(settings.width, settings.height))
-    return "the frame size " + SizeText(settings.width, settings.height) + " is larger than a frame may be (" +
-           std::to_string(PixelImage::kMaxPixels) + " pixels)";
+    return Refusal(ProblemCode::Settings, "the frame size " + SizeText(settings.width, settings.height) +
+                                              " is larger than a frame may be (" +
+                                              std::to_string(PixelImage::kMaxPixels) + " pixels)");
   return {};
 }
 
-std::string PassLengthRefusal(std::string_view outputKind, long long totalSteps) {
+Problem PassLengthRefusal(std::string_view outputKind, long long totalSteps) {
   if (outputKind != kOutputSwf || totalSteps <= static_cast<long long>(kMaxJpegMovieFrames)) return {};
-  return "a SWF movie holds at most " + std::to_string(kMaxJpegMovieFrames) +
-         " frames, one per 100 ms, and one pass of this GIF takes longer";
+  return Refusal(ProblemCode::TooLong, "a SWF movie holds at most " + std::to_string(kMaxJpegMovieFrames) +
+                                           " frames, one per 100 ms, and one pass of this GIF takes longer");
 }
 
-std::string InputRefusal(const std::string& gifPath, const std::string& workFolder, const std::string& outputPath) {
-  if (std::string why = InputInTempFolderReason(gifPath, workFolder); !why.empty()) return why;
-  return OutputReplacesInputReason(outputPath, gifPath);
+Problem InputRefusal(const std::string& gifPath, const std::string& workFolder, const std::string& outputPath) {
+  std::string why = InputInTempFolderReason(gifPath, workFolder);
+  if (why.empty()) why = OutputReplacesInputReason(outputPath, gifPath);
+  return why.empty() ? Problem{} : Refusal(ProblemCode::OutputIsInput, why);
 }
 
-std::string RecordingFailureReason(int failures, int scaleFailures, int frames, const ConversionSettings& settings,
-                                   const std::string& workFolder) {
+Problem RecordingProblem(int failures, int scaleFailures, int error, int frames, const ConversionSettings& settings,
+                         const std::string& workFolder) {
   if (failures <= 0) return {};
-  const std::string count = std::to_string(failures) + " of " + std::to_string(frames) + " frames";
-  if (scaleFailures > 0) return count + " could not be scaled to " + SizeText(settings.width, settings.height);
-  return count + " could not be written to " + TempFolderOf(workFolder);
+  if (scaleFailures > 0)
+    return Refusal(ProblemCode::OverMemory, std::to_string(failures) + " of " + std::to_string(frames) +
+                                                " frames could not be scaled to " +
+                                                SizeText(settings.width, settings.height));
+  return WritingProblem(error != 0 ? error : EIO, TempFolderOf(workFolder));
+}
+
+std::string DamageText(const Problem& damage, int converted, int announced) {
+  if (!damage) return {};
+  // The damaged frame was one of them, whether or not the blocks' walk saw it whole.
+  const long long frames = std::max<long long>({converted, announced, damage.frame + 1});
+  return "converted " + std::to_string(converted) + " of " + std::to_string(frames) + " frames: " +
+         ProblemText(damage);
 }
 
 ConversionOutcome WriteOutput(const std::string& tempBase, const std::string& outputFolder,
@@ -113,9 +125,10 @@ ConversionOutcome WriteAvi(ConversionOutcome outcome, const std::vector<Recorded
   writer.SetOutputPath(outcome.outputPath);
   writer.SetFrameRate(EffectiveFrameRate(settings.frameRate));
   writer.SetFrameSize(settings.width, settings.height);
+  errno = 0;
   const int result = writer.Write();
   outcome.ok = result == AviWriter::kOk;
-  if (!outcome.ok) outcome.error = AviFailure(result) + " (" + outcome.outputPath + ")";
+  if (!outcome.ok) outcome.problem = AviProblem(result, errno, outcome.outputPath);
   return outcome;
 }
 
@@ -137,10 +150,11 @@ ConversionOutcome WriteSwf(ConversionOutcome outcome, const std::vector<Recorded
     }
     pieces[static_cast<std::size_t>(at)] = JpegFramePiece{frame.path, frame.offset, size};
   }
+  errno = 0;
   outcome.ok = WriteJpegFrameMovie(outcome.outputPath, static_cast<float>(settings.width),
                                    static_cast<float>(settings.height), EffectiveFrameRate(settings.frameRate), pieces);
   outcome.frames = movieFrames;
-  if (!outcome.ok) outcome.error = "the output file could not be written (" + outcome.outputPath + ")";
+  if (!outcome.ok) outcome.problem = WritingProblem(errno != 0 ? errno : EIO, outcome.outputPath);
   return outcome;
 }
 
@@ -152,13 +166,14 @@ ConversionOutcome WriteRecordedFrames(const std::string& outputPath, const std::
   ConversionOutcome outcome;
   outcome.outputPath = outputPath;
   if (settings.outputKind != kOutputAvi && settings.outputKind != kOutputSwf) {
-    outcome.error = "unknown output kind \"" + settings.outputKind + "\"";
+    outcome.problem = Refusal(ProblemCode::Settings, "unknown output kind \"" + settings.outputKind + "\"");
     return outcome;
   }
-  for (const std::string& why : {OutputReplacesInputReason(outcome.outputPath, gifPath), SettingsRefusal(settings),
-                                 PassLengthRefusal(settings.outputKind, totalSteps)}) {
-    if (!why.empty()) {
-      outcome.error = why;
+  const std::string replaces = OutputReplacesInputReason(outcome.outputPath, gifPath);
+  for (const Problem& why : {replaces.empty() ? Problem{} : Refusal(ProblemCode::OutputIsInput, replaces),
+                             SettingsRefusal(settings), PassLengthRefusal(settings.outputKind, totalSteps)}) {
+    if (why) {
+      outcome.problem = why;
       return outcome;
     }
   }
@@ -198,9 +213,11 @@ ConversionOutcome GifConverter::WriteRealTime(const std::string& gifPath, const 
   }
   if (settings.outputKind == kOutputAvi) return WriteAvi(outcome, images, times, settings, log, err);
   if (movieFrames > static_cast<long long>(kMaxJpegMovieFrames)) {
-    outcome.error = "a SWF movie holds at most " + std::to_string(kMaxJpegMovieFrames) + " frames, and at " +
-                    std::to_string(EffectiveFrameRate(settings.frameRate)) + " frames per second this GIF needs " +
-                    std::to_string(movieFrames);
+    outcome.problem = Refusal(ProblemCode::TooLong, "a SWF movie holds at most " + std::to_string(kMaxJpegMovieFrames) +
+                                                        " frames, and at " +
+                                                        std::to_string(EffectiveFrameRate(settings.frameRate)) +
+                                                        " frames per second this GIF needs " +
+                                                        std::to_string(movieFrames));
     return outcome;
   }
   return WriteSwf(outcome, images, firstFrame, movieFrames, settings);
@@ -214,7 +231,7 @@ GifConverter::Recorded GifConverter::RecordStreamingPass(const std::string& gifP
   Recorded recorded;
   recorded.pack = std::make_shared<FramePack>(TempFolderOf(workFolder_) + FileNameOf(gifPath) + ".frames");
   if (!recorded.pack->Ok()) {
-    recorded.error = "cannot create a file in the temporary folder " + TempFolderOf(workFolder_);
+    recorded.problem = WritingProblem(errno != 0 ? errno : EIO, TempFolderOf(workFolder_));
     return recorded;
   }
   StreamingOptions options;
@@ -245,24 +262,28 @@ GifConverter::Recorded GifConverter::RecordStreamingPass(const std::string& gifP
   if (!streamed.ok) {
     recorded.cancelled = streamed.cancelled;
     if (streamed.packFull)
-      recorded.error = "the video would exceed 2 GB";
+      recorded.problem = Refusal(ProblemCode::OutputTooLarge, "the video would exceed 2 GB");
     else if (!streamed.tooLong)
-      recorded.error = streamed.error;
+      recorded.problem = streamed.problem;
     else if (timing_ == OutputTiming::Real)
-      recorded.error = "a SWF movie holds at most " + std::to_string(kMaxJpegMovieFrames) + " frames, and at " +
-                       std::to_string(EffectiveFrameRate(settings_.frameRate)) +
-                       " frames per second this GIF plays longer";
+      recorded.problem = Refusal(ProblemCode::TooLong, "a SWF movie holds at most " +
+                                                           std::to_string(kMaxJpegMovieFrames) + " frames, and at " +
+                                                           std::to_string(EffectiveFrameRate(settings_.frameRate)) +
+                                                           " frames per second this GIF plays longer");
     else
-      recorded.error = PassLengthRefusal(kOutputSwf, options.maxSteps + 1);
+      recorded.problem = PassLengthRefusal(kOutputSwf, options.maxSteps + 1);
     return recorded;
   }
   recorded.imageSteps = streamed.imageSteps;
   recorded.imageDelays = streamed.imageDelays;
+  recorded.damage = streamed.damage;
+  recorded.images = streamed.images;
+  recorded.imagesAnnounced = streamed.imagesAnnounced;
   for (const auto& [step, entry] : recorded.pack->Frames())
     recorded.frames.push_back(RecordedFrame{step, entry.path, entry.offset, entry.size, false});
-  recorded.error =
-      RecordingFailureReason(streamed.failures, streamed.scaleFailures, streamed.frames, settings_, workFolder_);
-  recorded.ok = recorded.error.empty();
+  recorded.problem = RecordingProblem(streamed.failures, streamed.scaleFailures, streamed.writeError,
+                                      streamed.frames, settings_, workFolder_);
+  recorded.ok = !recorded.problem;
   recorded.width = streamed.width;
   recorded.height = streamed.height;
   recorded.totalSteps = streamed.totalSteps;
@@ -279,11 +300,11 @@ GifConverter::Recorded GifConverter::RecordWithFrameRecorder(const std::string& 
   // A still picture is shown twice, so one pass has two frames to record.
   if (recorder.FrameCount() == 1) recorder.LoadGif(gifPath);
   if (recorder.FrameCount() == 0) {
-    recorded.error = kNoFrames;
+    recorded.problem = recorder.LoadProblem() ? recorder.LoadProblem() : ProblemOf(ProblemCode::NoImage);
     return recorded;
   }
-  if (std::string why = PassLengthRefusal(settings_.outputKind, recorder.TotalSteps()); !why.empty()) {
-    recorded.error = why;
+  if (Problem why = PassLengthRefusal(settings_.outputKind, recorder.TotalSteps())) {
+    recorded.problem = why;
     return recorded;
   }
   recorded.width = recorder.Frames().Frame(0)->Width();
@@ -295,12 +316,12 @@ GifConverter::Recorded GifConverter::RecordWithFrameRecorder(const std::string& 
   recorder.StartPlayback();
   recorder.SetRecording(false);
   if (!recorder.LastFrameRecorded()) {
-    recorded.error = "the frames could not be recorded";
+    recorded.problem = Refusal(ProblemCode::CannotWrite, "the frames could not be recorded");
     return recorded;
   }
-  recorded.error = RecordingFailureReason(recorder.RecordFailures(), recorder.ScaleFailures(),
-                                          recorder.FrameCount(), settings_, workFolder_);
-  recorded.ok = recorded.error.empty();
+  recorded.problem = RecordingProblem(recorder.RecordFailures(), recorder.ScaleFailures(), recorder.RecordError(),
+                                      recorder.FrameCount(), settings_, workFolder_);
+  recorded.ok = !recorded.problem;
   recorded.totalSteps = recorder.TotalSteps();
   for (const long long step : RecordedSteps(workFolder_, gifPath, recorded.totalSteps))
     recorded.frames.push_back(RecordedFrame{step, TempFramePath(workFolder_, gifPath, step), 0, 0, true});
@@ -315,11 +336,12 @@ ConversionOutcome GifConverter::Convert(const std::string& gifPath) {
   outcome.outputPath =
       outputPath_.empty() ? OutputPathFor(settings_.outputFolder, gifPath, settings_.outputKind) : outputPath_;
   // Refusals come before the temporary folder is emptied: it may hold the input.
-  outcome.error = InputRefusal(gifPath, workFolder_, outcome.outputPath);
-  if (outcome.error.empty()) outcome.error = SettingsRefusal(settings_);
-  if (!outcome.error.empty()) return outcome;
+  outcome.problem = InputRefusal(gifPath, workFolder_, outcome.outputPath);
+  if (!outcome.problem) outcome.problem = SettingsRefusal(settings_);
+  if (outcome.problem) return outcome;
+  errno = 0;
   if (!ResetTempFolder(workFolder_)) {
-    outcome.error = "cannot prepare the temporary folder " + TempFolderOf(workFolder_);
+    outcome.problem = WritingProblem(errno != 0 ? errno : EIO, TempFolderOf(workFolder_));
     return outcome;
   }
 
@@ -336,9 +358,12 @@ ConversionOutcome GifConverter::Convert(const std::string& gifPath) {
     outcome = realTime ? WriteRealTime(gifPath, recorded, settings, log, err)
                        : WriteRecordedFrames(outcome.outputPath, recorded.frames, gifPath, settings,
                                              recorded.totalSteps, log, err);
+    outcome.damage = recorded.damage;
+    outcome.images = recorded.images;
+    outcome.imagesAnnounced = recorded.imagesAnnounced;
   } else {
     outcome.cancelled = recorded.cancelled || (cancel_ && cancel_->load());
-    outcome.error = outcome.cancelled ? "interrupted" : recorded.error;
+    outcome.problem = outcome.cancelled ? Problem{} : recorded.problem;
   }
   recorded.pack.reset();
   ResetTempFolder(workFolder_);

@@ -13,6 +13,7 @@
 
 #include "engine/conversion_settings.h"
 #include "imaging/codecs/gif_codec.h"
+#include "imaging/problem.h"
 
 namespace reelmill {
 
@@ -22,9 +23,20 @@ struct ConversionOutcome {
   bool ok = false;
   bool cancelled = false;  // stopped on request; nothing was written
   std::string outputPath;
-  std::string error;  // why it failed, for the user
+  Problem problem;       // why it failed
   long long frames = 0;  // frames of the output written
+  // A damaged GIF converts the images before the damage: what ended them,
+  // how many there were, and how many the file's blocks announce.
+  Problem damage;
+  int images = 0;
+  int imagesAnnounced = 0;
+  std::string Error() const { return ProblemText(problem); }
 };
+
+// "converted 30 of 56 frames: the file ends early in frame 31", for a GIF
+// whose `damage` ended its frames after `converted` of the `announced` its
+// blocks announce; empty text without damage.
+std::string DamageText(const Problem& damage, int converted, int announced);
 
 // Builds the output of the file just recorded from the temporary frame files
 // of steps 0 to totalSteps - 1 under `tempBase`, into `outputFolder`, with
@@ -58,23 +70,24 @@ ConversionOutcome WriteOutputTo(const std::string& outputPath, const std::string
 
 // Why `settings` cannot give an output of their kind, before any work (a SWF
 // frame rate above what its header holds, a declared size above the pixel
-// limit); empty text when they can.
-std::string SettingsRefusal(const ConversionSettings& settings);
+// limit); no problem when they can.
+Problem SettingsRefusal(const ConversionSettings& settings);
 
 // Why a pass of `totalSteps` steps cannot become an output of `outputKind`
-// (a SWF movie has one frame per step, and at most kMaxJpegMovieFrames);
-// empty text when it can.
-std::string PassLengthRefusal(std::string_view outputKind, long long totalSteps);
+// (a SWF movie has one frame per step, and at most kMaxJpegMovieFrames); no
+// problem when it can.
+Problem PassLengthRefusal(std::string_view outputKind, long long totalSteps);
 
 // Why converting `gifPath` with `workFolder` would cost the user that file
-// (its output or the temporary frame folder would take its place); empty
-// text when it would not.
-std::string InputRefusal(const std::string& gifPath, const std::string& workFolder, const std::string& outputPath);
+// (its output or the temporary frame folder would take its place); no
+// problem when it would not.
+Problem InputRefusal(const std::string& gifPath, const std::string& workFolder, const std::string& outputPath);
 
 // Why a recorded pass must not become an output: frames that could not be
-// written or scaled to the declared size leave gaps; empty when none failed.
-std::string RecordingFailureReason(int failures, int scaleFailures, int frames, const ConversionSettings& settings,
-                                   const std::string& workFolder);
+// written (the system's `error` says why) or scaled to the declared size
+// leave gaps; no problem when none failed.
+Problem RecordingProblem(int failures, int scaleFailures, int error, int frames, const ConversionSettings& settings,
+                         const std::string& workFolder);
 
 // How the frames of one pass are recorded. Both roads leave the same files.
 enum class RecordingRoad {
@@ -123,7 +136,10 @@ class GifConverter {
   struct Recorded {
     bool ok = false;
     bool cancelled = false;
-    std::string error;
+    Problem problem;
+    Problem damage;
+    int images = 0;
+    int imagesAnnounced = 0;
     long long totalSteps = 0;
     int width = 0;
     int height = 0;

@@ -1,16 +1,19 @@
 #include "engine/frame_pool.h"
 
 #include <algorithm>
+#include <cerrno>
 
 namespace reelmill {
 
 void FrameFailures::Add(FrameWriteResult result) {
   if (result == FrameWriteResult::Written) return;
+  if (failures == 0 && result == FrameWriteResult::NotWritten) error = errno;
   ++failures;
   if (result == FrameWriteResult::NotScaled) ++scaleFailures;
 }
 
 void FrameFailures::Add(const FrameFailures& other) {
+  if (error == 0) error = other.error;
   failures += other.failures;
   scaleFailures += other.scaleFailures;
 }
@@ -70,7 +73,9 @@ void FramePool::Work(FrameWriter writer) {
     queue_.pop_front();
     lock.unlock();
     const FrameWriteResult result = writer(job.frame, job.path, job.tag);
+    const int error = errno;
     lock.lock();
+    errno = error;
     failures_.Add(result);
     free_.push_back(std::move(job.frame));
     spaceFree_.notify_one();

@@ -21,6 +21,9 @@ enum class FrameWriteResult { Written, NotScaled, NotWritten };
 struct FrameFailures {
   int failures = 0;       // frames not written
   int scaleFailures = 0;  // of those, frames that could not be scaled
+  int error = 0;          // the system's error number of the first frame not written
+  // Counts `result`; a frame not written takes errno as its writer left it,
+  // on the thread that wrote.
   void Add(FrameWriteResult result);
   void Add(const FrameFailures& other);
 };

@@ -1,6 +1,7 @@
 #include "engine/frame_recorder.h"
 
 #include <algorithm>
+#include <cerrno>
 
 #include "engine/frame_timing.h"
 #include "engine/playback_clock.h"
@@ -22,7 +23,7 @@ bool FrameRecorder::LoadGif(const std::string& path) {
   if (differentFile || (path == filePath_ && frameSet_.Count() > 1)) frameSet_.Clear();
   filePath_ = path;
   const std::size_t before = frameSet_.Count();
-  const bool loaded = frameSet_.Load(path);
+  const bool loaded = frameSet_.Load(path, nullptr, &loadProblem_);
   const int imagesDecoded = static_cast<int>(frameSet_.Count() - before);
 
   // The delays come from the GIF's own frame table.
@@ -40,7 +41,7 @@ void FrameRecorder::StartPlayback() {
   playing_ = true;
   passIndex_ = 0;
   lastFrameRecorded_ = false;
-  recordFailures_ = scaleFailures_ = 0;
+  recordFailures_ = scaleFailures_ = recordError_ = 0;
   ShowCurrentFrame();
   ScheduleStep();
 }
@@ -84,6 +85,7 @@ void FrameRecorder::RecordCurrentFrame() {
 
   const ImageProperties properties = RecordingProperties(jpegQuality_);
   bool saved = false;
+  errno = 0;
   if (!NeedsScaling(*frame, outputWidth_, outputHeight_)) {
     saved = frame->Save(path, properties);
   } else if (const auto scaled = ScaledForRecording(*frame, outputWidth_, outputHeight_)) {
@@ -92,7 +94,7 @@ void FrameRecorder::RecordCurrentFrame() {
     ++scaleFailures_;
   }
   // A frame that cannot be written leaves a gap, which the driver reports.
-  if (!saved) ++recordFailures_;
+  if (!saved && recordFailures_++ == 0) recordError_ = errno;
   fileCounter_ += steps;
   if (currentFrame_ == FrameCount() - 1) lastFrameRecorded_ = true;
 }

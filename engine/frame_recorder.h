@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "imaging/image_list.h"
+#include "imaging/problem.h"
 
 namespace reelmill {
 
@@ -29,6 +30,8 @@ class FrameRecorder {
   // every frame's display time and the steps of one pass. Returns the result
   // of decoding the file.
   bool LoadGif(const std::string& path);
+  // Why the last load failed, or what cut its frames short.
+  const Problem& LoadProblem() const { return loadProblem_; }
 
   // Starts a pass when none runs and more than one frame is held.
   void StartPlayback();
@@ -70,6 +73,8 @@ class FrameRecorder {
   // ones that could not be scaled to the output size.
   int RecordFailures() const { return recordFailures_; }
   int ScaleFailures() const { return scaleFailures_; }
+  // The system's error number of the first frame not written, or 0.
+  int RecordError() const { return recordError_; }
 
  private:
   void ShowCurrentFrame();
@@ -80,6 +85,8 @@ class FrameRecorder {
   PlaybackClock& clock_;
   FrameSet frameSet_;
   std::string filePath_;
+  Problem loadProblem_;
+  int recordError_ = 0;
   std::string workFolder_;
   std::vector<int> frameDelaysMs_;
   long long totalSteps_ = 0;

@@ -1,6 +1,7 @@
 #include "engine/sequence_export.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <optional>
 
 #include "engine/frame_pool.h"
@@ -64,14 +65,19 @@ SequenceExport::~SequenceExport() = default;
 bool SequenceExport::Open() {
   cursor_.reset();
   next_ = nullptr;
-  frameCount_ = position_ = failures_ = 0;
-  auto data = ReadFileBytes(sourcePath_);
+  frameCount_ = position_ = failures_ = writeError_ = 0;
+  openProblem_ = {};
+  auto data = ReadFileBytes(sourcePath_, kMaxWholeFileBytes, &openProblem_);
   if (!data) return false;
   data_ = std::move(*data);
   cursor_ = std::make_unique<GifFrameCursor>(data_, GifCodec::kMaxDecodedBytes);
   next_ = cursor_->Next();
-  if (!next_) return false;
-  frameCount_ = cursor_->Finished() ? 1 : AnnouncedFrameCount(data_);
+  if (!next_) {
+    openProblem_ = cursor_->Ending() ? cursor_->Ending() : ProblemOf(ProblemCode::NoImage);
+    return false;
+  }
+  announced_ = AnnouncedFrameCount(data_);
+  frameCount_ = cursor_->Finished() ? 1 : announced_;
   return true;
 }
 
@@ -115,8 +121,9 @@ bool SequenceExport::WriteNext() {
   const std::string folder = SequenceFolder();
   if (!IsDirectory(folder)) CreateFolderPath(folder);
   if (!codec_) codec_ = NewCodec();
+  errno = 0;
   const bool saved = codec_ && SaveFrame(*next_, FramePath(position_), *codec_);
-  if (!saved) ++failures_;
+  if (!saved && failures_++ == 0) writeError_ = errno;
   Advance();
   return saved;
 }
@@ -143,7 +150,18 @@ void SequenceExport::WriteAll(int threads, const std::atomic<bool>* cancel) {
     pool.Submit(*next_, FramePath(position_));
     Advance();
   }
-  failures_ += pool.Finish().failures;
+  const FrameFailures failed = pool.Finish();
+  if (failures_ == 0) writeError_ = failed.error;
+  failures_ += failed.failures;
+}
+
+Problem SequenceExport::Damage() const {
+  return Done() && cursor_ && position_ > 0 ? cursor_->Ending() : Problem{};
+}
+
+Problem SequenceExport::WriteProblem() const {
+  if (failures_ == 0) return {};
+  return WritingProblem(writeError_ != 0 ? writeError_ : EIO, SequenceFolder());
 }
 
 std::string SequenceExport::ProgressText() const {

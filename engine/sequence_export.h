@@ -14,6 +14,7 @@
 
 #include "engine/memory_budget.h"
 #include "imaging/codecs/gif_codec.h"
+#include "imaging/problem.h"
 
 namespace reelmill {
 
@@ -47,11 +48,18 @@ class SequenceExport {
   SequenceExport& operator=(const SequenceExport&) = delete;
 
   // Reads the source and decodes its first frame; false when it yields no
-  // frames.
+  // frames, with why in OpenProblem().
   bool Open();
+  const Problem& OpenProblem() const { return openProblem_; }
+  // Once done: what ended the frames of a damaged source before its end.
+  Problem Damage() const;
+  // Why frames could not be written, when Failures() > 0.
+  Problem WriteProblem() const;
   // The frames to write: at first as the file's block structure announces
   // them, then, once the decoder has reached the end, the frames it gave.
   int FrameCount() const { return frameCount_; }
+  // The frames the file's blocks announce, damaged ones included.
+  int AnnouncedFrames() const { return announced_; }
   // Index of the next frame to write; equals FrameCount() when done.
   int Position() const { return position_; }
   bool Done() const { return next_ == nullptr; }
@@ -83,8 +91,11 @@ class SequenceExport {
   std::unique_ptr<ImageCodec> codec_;  // for WriteNext
   const PixelImage* next_ = nullptr;  // decoded, not yet written
   int frameCount_ = 0;
+  int announced_ = 0;
   int position_ = 0;
   int failures_ = 0;
+  int writeError_ = 0;
+  Problem openProblem_;
 };
 
 }  // namespace reelmill

@@ -21,8 +21,6 @@ namespace reelmill {
 
 namespace {
 
-constexpr const char* kNoFrames = "not a GIF this program can read, or it holds no frames";
-
 // Encodes a frame as its recorded JPEG file. One per thread: the encoder
 // keeps its compressor and buffer between frames.
 class FrameFileWriter {
@@ -48,13 +46,20 @@ class FrameFileWriter {
   JpegEncoder encoder_;
 };
 
+// Why a pass stopped before the decoder's last frame.
+enum class StopReason {
+  None,
+  Cancelled,      // `cancel` was set
+  TooLong,        // longer than allowed, for certain
+  TooManyFrames,  // more frames than allowed
+  PackFull,       // the pack holds more bytes than allowed
+  TooLarge,       // frames too large to encode within the memory budget
+};
+
 struct Pass {
-  bool decoded = false;   // the decoder delivered every frame it keeps
-  bool cancelled = false;
-  bool tooLong = false;   // stopped: longer than allowed for certain
-  bool tooLarge = false;  // stopped: frames too large for the memory budget
-  bool packFull = false;  // stopped: the pack holds more than allowed
-  bool tooManyFrames = false;  // stopped: more frames than allowed
+  bool decoded = false;  // the decoder delivered every frame it keeps
+  StopReason stop = StopReason::None;
+  Problem ending;         // why the decoder refused the file or stopped early
   int imagesDecoded = 0;  // a still counts once
   int frames = 0;         // frames recorded; a still twice
   long long elapsedMs = 0;
@@ -65,39 +70,62 @@ struct Pass {
   int width = 0;
   int height = 0;
   int threads = 0;
+  std::uint64_t bytesNeeded = 0;  // TooLarge: what one encoder would have needed
 };
+
+// The encoder of a pass: one on the decoding thread, or a pool of them.
+class PassEncoder {
+ public:
+  PassEncoder(int threads, const StreamingOptions& options) {
+    if (threads > 1)
+      pool_.emplace(threads, [&options] {
+        return [writer = std::make_shared<FrameFileWriter>(options)](const PixelImage& f, const std::string& p,
+                                                                    long long step) { return writer->Write(f, p, step); };
+      });
+    else
+      inline_.emplace(options);
+  }
+  void Encode(const PixelImage& frame, std::string path, long long step, FrameFailures& failures) {
+    if (pool_)
+      pool_->Submit(frame, std::move(path), step);
+    else
+      failures.Add(inline_->Write(frame, path, step));
+  }
+  void Finish(FrameFailures& failures) {
+    if (pool_) failures.Add(pool_->Finish());
+  }
+
+ private:
+  std::optional<FramePool> pool_;
+  std::optional<FrameFileWriter> inline_;
+};
+
+// The first reason `pass` must stop before recording frame `index`, which
+// shows for `ms` on the recorder's table.
+StopReason LimitReached(Pass& pass, int ms, const StreamingOptions& options) {
+  // The frames so far belong to the pass, so their time is a lower bound.
+  pass.elapsedMs += ms;
+  if (options.maxSteps > 0 && pass.elapsedMs / kStepMs > options.maxSteps) return StopReason::TooLong;
+  if (options.maxFrames > 0 && pass.frames >= options.maxFrames) return StopReason::TooManyFrames;
+  if (options.maxPackBytes > 0 && options.pack && options.pack->Bytes() > options.maxPackBytes)
+    return StopReason::PackFull;
+  return StopReason::None;
+}
 
 // Decodes the GIF once and records every frame it keeps, frame i shown for
 // the time `table` gives it.
 Pass RecordPass(std::span<const std::uint8_t> data, const std::string& gifPath, const AnimatedGifControl& table,
                 const StreamingOptions& options) {
   Pass pass;
-  std::optional<FramePool> pool;
-  std::optional<FrameFileWriter> inlineWriter;
+  std::optional<PassEncoder> encoder;
   long long counter = 0;
   const auto record = [&](const PixelImage& frame, int index, bool shown) {
     const int ms = DisplayMsAt(table, index);
-    // The frames so far belong to the pass, so their time is a lower bound.
-    pass.elapsedMs += ms;
-    if (options.maxSteps > 0 && pass.elapsedMs / kStepMs > options.maxSteps) {
-      pass.tooLong = true;
-      return false;
-    }
-    if (options.maxFrames > 0 && pass.frames >= options.maxFrames) {
-      pass.tooManyFrames = true;
-      return false;
-    }
-    if (options.maxPackBytes > 0 && options.pack && options.pack->Bytes() > options.maxPackBytes) {
-      pass.packFull = true;
-      return false;
-    }
-    if (shown) {  // a frame no output shows is not worth encoding
-      std::string path = options.pack ? std::string() : TempFramePath(options.workFolder, gifPath, counter);
-      if (pool)
-        pool->Submit(frame, std::move(path), counter);
-      else
-        pass.failures.Add(inlineWriter->Write(frame, path, counter));
-    }
+    if ((pass.stop = LimitReached(pass, ms, options)) != StopReason::None) return false;
+    // A frame no output shows is not worth encoding.
+    if (shown)
+      encoder->Encode(frame, options.pack ? std::string() : TempFramePath(options.workFolder, gifPath, counter),
+                      counter, pass.failures);
     counter += StepsOf(ms);
     ++pass.frames;
     return true;
@@ -106,15 +134,14 @@ Pass RecordPass(std::span<const std::uint8_t> data, const std::string& gifPath, 
   // the time it plays for.
   const GifDecoder::FrameSink sink = [&](const PixelImage& frame, int delay) {
     if (options.cancel && options.cancel->load()) {
-      pass.cancelled = true;
+      pass.stop = StopReason::Cancelled;
       return false;
     }
     const long long startMs = pass.playedMs;
     pass.playedMs += PlayedDurationMs(delay);
-    const bool shown =
-        options.realTimeFps <= 0 || FramesShowing(startMs, pass.playedMs, options.realTimeFps) > 0;
+    const bool shown = options.realTimeFps <= 0 || FramesShowing(startMs, pass.playedMs, options.realTimeFps) > 0;
     if (options.maxPlayedMs > 0 && pass.playedMs > options.maxPlayedMs) {
-      pass.tooLong = true;
+      pass.stop = StopReason::TooLong;
       return false;
     }
     pass.imageSteps.push_back(counter);
@@ -122,22 +149,15 @@ Pass RecordPass(std::span<const std::uint8_t> data, const std::string& gifPath, 
     if (pass.imagesDecoded == 0) {
       pass.width = frame.Width();
       pass.height = frame.Height();
-      pass.threads = RecordingMemory(frame.Width(), frame.Height(), frame.BitCount(), options.outputWidth,
-                                     options.outputHeight)
-                         .ThreadsWithin(options.memoryBudget, options.encoderThreads);
+      const JobMemory memory =
+          RecordingMemory(frame.Width(), frame.Height(), frame.BitCount(), options.outputWidth, options.outputHeight);
+      pass.threads = memory.ThreadsWithin(options.memoryBudget, options.encoderThreads);
       if (pass.threads == 0) {
-        pass.tooLarge = true;
+        pass.stop = StopReason::TooLarge;
+        pass.bytesNeeded = memory.For(1);
         return false;
       }
-      if (pass.threads > 1)
-        pool.emplace(pass.threads, [&options] {
-          return [writer = std::make_shared<FrameFileWriter>(options)](const PixelImage& f, const std::string& p,
-                                                                      long long step) {
-            return writer->Write(f, p, step);
-          };
-        });
-      else
-        inlineWriter.emplace(options);
+      encoder.emplace(pass.threads, options);
     }
     ++pass.imagesDecoded;
     // An 8-bit picture comes only when the file shows one image: a still,
@@ -145,8 +165,10 @@ Pass RecordPass(std::span<const std::uint8_t> data, const std::string& gifPath, 
     if (frame.BitCount() == 8) return record(frame, 0, shown) && record(frame, 1, shown);
     return record(frame, pass.imagesDecoded - 1, shown);
   };
-  pass.decoded = GifDecoder(std::min(options.memoryBudget, GifCodec::kMaxDecodedBytes)).DecodeEach(data, sink);
-  if (pool) pass.failures.Add(pool->Finish());
+  GifDecoder decoder(std::min(options.memoryBudget, GifCodec::kMaxDecodedBytes));
+  pass.decoded = decoder.DecodeEach(data, sink);
+  pass.ending = decoder.Ending();
+  if (encoder) encoder->Finish(pass.failures);
   return pass;
 }
 
@@ -170,36 +192,46 @@ void StartOver(const StreamingOptions& options) {
     ResetTempFolder(options.workFolder);
 }
 
-StreamingOutcome Failed(std::string why) {
+StreamingOutcome Failed(Problem why) {
   StreamingOutcome outcome;
-  outcome.error = std::move(why);
+  outcome.problem = std::move(why);
   return outcome;
 }
 
 StreamingOutcome TooLong(long long maxSteps) {
-  StreamingOutcome outcome = Failed("one pass is longer than " + std::to_string(maxSteps) + " steps of 100 ms");
+  StreamingOutcome outcome = Failed(Refusal(
+      ProblemCode::TooLong, "one pass is longer than " + std::to_string(maxSteps) + " steps of 100 ms"));
   outcome.tooLong = true;
   return outcome;
 }
 
 // Why a pass that ran to its end did not record the file, if it did not.
 std::optional<StreamingOutcome> PassFailure(const Pass& pass, const StreamingOptions& options) {
-  if (pass.cancelled) {
-    StreamingOutcome outcome = Failed("interrupted");
-    outcome.cancelled = true;
-    return outcome;
+  switch (pass.stop) {
+    case StopReason::Cancelled: {
+      StreamingOutcome outcome;
+      outcome.cancelled = true;
+      return outcome;
+    }
+    case StopReason::TooLong: return TooLong(options.maxSteps);
+    case StopReason::TooManyFrames:
+      return Failed(Refusal(ProblemCode::TooLong, "it has more frames than the " + std::to_string(options.maxFrames) +
+                                                      " one pass may record within the memory limit"));
+    case StopReason::PackFull: {
+      StreamingOutcome outcome =
+          Failed(Refusal(ProblemCode::OutputTooLarge, "its recorded frames take more bytes than allowed"));
+      outcome.packFull = true;
+      return outcome;
+    }
+    case StopReason::TooLarge: {
+      Problem memory = ProblemOf(ProblemCode::OverMemory);
+      memory.needed = pass.bytesNeeded;
+      memory.limit = options.memoryBudget;
+      return Failed(memory);
+    }
+    case StopReason::None: break;
   }
-  if (pass.tooLong) return TooLong(options.maxSteps);
-  if (pass.tooManyFrames)
-    return Failed("it has more frames than the " + std::to_string(options.maxFrames) +
-                  " one pass may record within the memory limit");
-  if (pass.packFull) {
-    StreamingOutcome outcome = Failed("its recorded frames take more bytes than allowed");
-    outcome.packFull = true;
-    return outcome;
-  }
-  if (pass.tooLarge) return Failed("its frames are too large to encode within the memory limit");
-  if (!pass.decoded) return Failed(kNoFrames);
+  if (!pass.decoded) return Failed(pass.ending ? pass.ending : ProblemOf(ProblemCode::NoImage));
   return std::nullopt;
 }
 
@@ -225,8 +257,9 @@ JobMemory RecordingMemory(int width, int height, int bitCount, int outputWidth, 
 }
 
 StreamingOutcome RecordStreaming(const std::string& gifPath, const StreamingOptions& options) {
-  const auto data = ReadFileBytes(gifPath);
-  if (!data) return Failed("it cannot be read");
+  Problem unreadable;
+  const auto data = ReadFileBytes(gifPath, kMaxWholeFileBytes, &unreadable);
+  if (!data) return Failed(unreadable);
   const std::string folder = TempFolderOf(options.workFolder);
   if (!IsDirectory(folder)) CreateFolderPath(folder);
 
@@ -241,12 +274,14 @@ StreamingOutcome RecordStreaming(const std::string& gifPath, const StreamingOpti
   AnimatedGifControl checked;
   const AnimatedGifControl* table = &described;
 
-  if (pass.tooLong && pass.playedMs > options.maxPlayedMs && options.maxPlayedMs > 0) {
-    StreamingOutcome outcome = Failed("it plays longer than " + std::to_string(options.maxPlayedMs) + " ms");
+  const bool tooLong = pass.stop == StopReason::TooLong;
+  if (tooLong && pass.playedMs > options.maxPlayedMs && options.maxPlayedMs > 0) {
+    StreamingOutcome outcome =
+        Failed(Refusal(ProblemCode::TooLong, "it plays longer than " + std::to_string(options.maxPlayedMs) + " ms"));
     outcome.tooLong = true;
     return outcome;
   }
-  if (pass.tooLong) {
+  if (tooLong) {
     // Certain only when the table the recorder would use gives the frames
     // seen so far as much time; otherwise record without the early stop.
     LoadCheckedTable(checked, *data, pass.frames + 1);
@@ -282,8 +317,12 @@ StreamingOutcome RecordStreaming(const std::string& gifPath, const StreamingOpti
   outcome.width = pass.width;
   outcome.height = pass.height;
   outcome.encoderThreads = pass.threads;
+  outcome.writeError = pass.failures.error;
   outcome.imageSteps = std::move(pass.imageSteps);
   outcome.imageDelays = std::move(pass.imageDelays);
+  outcome.damage = pass.ending;
+  outcome.images = pass.imagesDecoded;
+  outcome.imagesAnnounced = AnnouncedFrameCount(*data);
   return outcome;
 }
 

@@ -13,6 +13,7 @@
 
 #include "engine/memory_budget.h"
 #include "imaging/codecs/gif_codec.h"
+#include "imaging/problem.h"
 
 namespace reelmill {
 
@@ -54,7 +55,7 @@ struct StreamingOptions {
 
 struct StreamingOutcome {
   bool ok = false;
-  std::string error;     // why the pass could not be recorded
+  Problem problem;         // why the pass could not be recorded
   bool tooLong = false;    // refused for maxSteps or maxPlayedMs
   bool packFull = false;   // refused for maxPackBytes
   bool cancelled = false;  // stopped by `cancel`
@@ -62,6 +63,7 @@ struct StreamingOutcome {
   long long totalSteps = 0;
   int failures = 0;       // frames that could not be written
   int scaleFailures = 0;  // of those, the ones that could not be scaled
+  int writeError = 0;     // the system's error number of the first frame not written
   int width = 0;          // the frames' own size
   int height = 0;
   int encoderThreads = 0;  // threads that encoded; 1: the decoding thread
@@ -69,6 +71,12 @@ struct StreamingOutcome {
   // own delay in hundredths of a second (a still is one image).
   std::vector<long long> imageSteps;
   std::vector<int> imageDelays;
+  // What ended the images before the end of a damaged file, the images
+  // decoded, and the images its blocks announce.
+  Problem damage;
+  int images = 0;
+  int imagesAnnounced = 0;
+  std::string Error() const { return ProblemText(problem); }
 };
 
 // What recording frames of `width` x `height` at `bitCount` bits holds in

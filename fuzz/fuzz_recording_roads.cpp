@@ -71,7 +71,7 @@ Pass Streaming(const std::string& gif, const std::string& work, const Settings& 
   const StreamingOutcome outcome = RecordStreaming(gif, options);
   Pass pass;
   pass.ok = outcome.ok && outcome.failures == 0;
-  Require(outcome.ok || !outcome.error.empty(), "a failed pass says why");
+  Require(outcome.ok || !outcome.Error().empty(), "a failed pass says why");
   if (!pass.ok) return pass;
   pass.totalSteps = outcome.totalSteps;
   pass.width = outcome.width;

@@ -30,11 +30,33 @@ int OpenRegularForReading(const std::string& path) {
   return fd;
 }
 
-std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::string& path, std::uint64_t maxBytes) {
+Problem ReadableFileProblem(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return ReadingProblem(errno);
+  if (S_ISDIR(st.st_mode)) return ProblemOf(ProblemCode::IsAFolder);
+  if (!S_ISREG(st.st_mode)) return ProblemOf(ProblemCode::NotRegularFile);
   const int fd = OpenRegularForReading(path);
-  if (fd < 0) return std::nullopt;
+  if (fd < 0) return ReadingProblem(errno);
+  ::close(fd);
+  return {};
+}
+
+std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::string& path, std::uint64_t maxBytes,
+                                                       Problem* problem) {
+  const int fd = OpenRegularForReading(path);
+  if (fd < 0) {
+    if (problem) *problem = ReadableFileProblem(path);
+    // Gone or changed between the two looks: say so all the same.
+    if (problem && !*problem) *problem = ReadingProblem(EIO);
+    return std::nullopt;
+  }
   struct stat st {};
   if (::fstat(fd, &st) != 0 || static_cast<std::uint64_t>(st.st_size) > maxBytes) {
+    if (problem) {
+      *problem = ProblemOf(ProblemCode::FileTooLarge);
+      problem->needed = static_cast<std::uint64_t>(st.st_size);
+      problem->limit = maxBytes;
+    }
     ::close(fd);
     return std::nullopt;
   }
@@ -43,7 +65,13 @@ std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::string& path, 
   while (done < bytes.size()) {
     const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;  // the file shrank; keep what was there
+    if (n < 0) {
+      // A disk that fails under the file is not a shorter file.
+      if (problem) *problem = ReadingProblem(errno);
+      ::close(fd);
+      return std::nullopt;
+    }
+    if (n == 0) break;  // the file shrank; keep what was there
     done += static_cast<std::size_t>(n);
   }
   ::close(fd);

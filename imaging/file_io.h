@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "imaging/problem.h"
+
 namespace reelmill {
 
 // Files we read whole are refused above this size rather than exhausting memory.
@@ -21,9 +23,15 @@ std::optional<std::uint64_t> FileSize(const std::string& path);
 // else; never waits on a named pipe or a device.
 int OpenRegularForReading(const std::string& path);
 
-// The whole content of a regular file of at most `maxBytes` bytes.
+// The whole content of a regular file of at most `maxBytes` bytes; nullopt,
+// with why in `problem` when given, for anything else.
 std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::string& path,
-                                                       std::uint64_t maxBytes = kMaxWholeFileBytes);
+                                                       std::uint64_t maxBytes = kMaxWholeFileBytes,
+                                                       Problem* problem = nullptr);
+
+// Why `path` cannot be read as a regular file (not there, a folder, a pipe or
+// device, or the system's reason); no problem when it can be opened.
+Problem ReadableFileProblem(const std::string& path);
 
 // Writes a file through a temporary sibling in the same folder and renames it
 // over the target in Commit(), so a failed or abandoned write never costs the

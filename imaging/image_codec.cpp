@@ -7,9 +7,13 @@
 namespace reelmill {
 
 bool ImageCodec::LoadFile(const std::string& path, ImageList& out, std::unique_ptr<ImageProperties>& outProperties) {
-  const auto bytes = ReadFileBytes(path, kMaxWholeFileBytes);
-  if (!bytes || bytes->empty()) return false;
-  return LoadMemory(*bytes, out, outProperties);
+  loadProblem_ = {};
+  const auto bytes = ReadFileBytes(path, kMaxWholeFileBytes, &loadProblem_);
+  if (!bytes) return false;
+  if (LoadMemory(*bytes, out, outProperties)) return true;
+  // Codecs that cannot tell why leave it at damaged data.
+  if (!loadProblem_) loadProblem_ = ProblemOf(ProblemCode::BadData);
+  return false;
 }
 
 bool ImageCodec::LoadMemory(std::span<const std::uint8_t>, ImageList&, std::unique_ptr<ImageProperties>&) {

@@ -6,6 +6,8 @@
 #include <span>
 #include <string>
 
+#include "imaging/problem.h"
+
 namespace reelmill {
 
 class ImageList;
@@ -27,6 +29,12 @@ class ImageCodec {
   // file at `path` is replaced only by a complete new one.
   virtual bool SaveFile(const std::string& path, std::span<const PixelImage* const> images,
                         const ImageProperties& properties);
+
+  // Why the last load failed, or what cut its frames short.
+  const Problem& LoadProblem() const { return loadProblem_; }
+
+ protected:
+  Problem loadProblem_;
 };
 
 }  // namespace reelmill

@@ -28,16 +28,22 @@ const PixelImage* FrameSet::Frame(long long i) const {
   return &frames_.At(static_cast<std::size_t>(i));
 }
 
-bool FrameSet::Load(const std::string& path, ImageProperties* properties) {
+bool FrameSet::Load(const std::string& path, ImageProperties* properties, Problem* problem) {
   const CodecRegistry& registry = CodecRegistry::Instance();
   auto codec = registry.CreateCodec(registry.FormatFromPath(path));
+  if (problem) *problem = codec ? Problem{} : ProblemOf(ProblemCode::NotGif);
   if (!codec) return false;
 
   // Decode into a list of our own so that a failing load leaves the frames
   // already held exactly as they were.
   ImageList loaded;
   std::unique_ptr<ImageProperties> loadedProperties;
-  if (!codec->LoadFile(path, loaded, loadedProperties) || loaded.Empty()) return false;
+  const bool loadedAny = codec->LoadFile(path, loaded, loadedProperties) && !loaded.Empty();
+  if (problem) *problem = codec->LoadProblem();
+  if (!loadedAny) {
+    if (problem && !*problem) *problem = ProblemOf(ProblemCode::NoImage);
+    return false;
+  }
 
   for (auto& image : loaded.TakeAll()) frames_.Append(std::move(image));
   if (loadedProperties && properties) *properties = *loadedProperties;

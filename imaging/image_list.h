@@ -8,6 +8,7 @@
 #include <string>
 
 #include "imaging/library_object.h"
+#include "imaging/problem.h"
 #include "imaging/pixel_image.h"
 
 namespace reelmill {
@@ -50,7 +51,8 @@ class FrameSet : public LibraryObject {
   // Decodes `path` with the codec its extension selects and appends every
   // frame after those already held. On success, `properties` (when given)
   // becomes a copy of what the codec read. False leaves the set unchanged.
-  bool Load(const std::string& path, ImageProperties* properties = nullptr);
+  // `problem` (when given) says why it failed, or what cut the frames short.
+  bool Load(const std::string& path, ImageProperties* properties = nullptr, Problem* problem = nullptr);
 
  private:
   ImageList frames_;

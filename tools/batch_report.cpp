@@ -121,7 +121,8 @@ std::string ReportJson(const ReportLine& line) {
   char numbers[64];
   std::snprintf(numbers, sizeof numbers, "\"frames\":%lld,\"seconds\":%.3f", line.frames, line.seconds);
   return "{" + NameFields("input", line.input) + "," + NameFields("output", line.output) +
-         ",\"outcome\":" + JsonString(OutcomeName(line.outcome)) + ",\"reason\":" + JsonString(line.reason) + "," +
+         ",\"outcome\":" + JsonString(OutcomeName(line.outcome)) + ",\"code\":" + JsonString(line.code) +
+         ",\"reason\":" + JsonString(line.reason) + ",\"damaged\":" + (line.damaged ? "true" : "false") + "," +
          numbers + "}";
 }
 

@@ -42,20 +42,32 @@ void TaskQueue::Close() {
   ready_.notify_all();
 }
 
-void Outcomes::End(Task& task, Outcome outcome, const std::string& reason) {
+void Outcomes::End(Task& task, const TaskEnd& end) {
   task.line.input = task.item.path;
   task.line.output = task.output;
-  task.line.outcome = outcome;
-  task.line.reason = reason;
+  task.line.outcome = end.outcome;
+  const bool damaged = !end.damageText.empty();
+  task.line.damaged = damaged;
+  task.line.code = ProblemCodeName(end.reason ? end.reason.code : end.damage.code);
+  task.line.reason = end.reason ? ProblemText(end.reason) : end.damageText;
   report_.Write(task.line);
   std::lock_guard lock(mutex_);
-  ++counts_[outcome];
-  if (outcome == Outcome::Failed) progress_.Message(task.item.path + ": " + reason);
+  ++counts_[end.outcome];
+  damaged_ += damaged;
+  if (end.outcome == Outcome::Failed)
+    progress_.Message(task.item.path + ": " + task.line.reason);
+  else if (damaged)
+    progress_.Message(task.item.path + ": warning: " + end.damageText);
 }
 
 int Outcomes::Count(Outcome outcome) {
   std::lock_guard lock(mutex_);
   return counts_[outcome];
+}
+
+int Outcomes::Damaged() {
+  std::lock_guard lock(mutex_);
+  return damaged_;
 }
 
 // A private folder for one worker's temporary frames, removed at the end.
@@ -66,12 +78,9 @@ class BatchRunner::PrivateWorkFolder {
     const fs::path base = fs::temp_directory_path(error);
     std::string pattern = (base / "reelmill-XXXXXX").string();
     if (error) {
-      why_ = "cannot find the temporary folder: " + error.message();
-    } else if (!::mkdtemp(pattern.data())) {
-      why_ = "cannot create a temporary folder in " + base.string() + ": " + std::strerror(errno);
-    } else {
-      path_ = pattern + "/";
-      interruption_.TrackFolder(path_);
+      why_ = WritingProblem(error.value(), "the temporary folder");
+    } else if ((path_ = interruption_.MakeTrackedFolder(pattern)).empty()) {
+      why_ = WritingProblem(errno, base.string());
     }
   }
   ~PrivateWorkFolder() {
@@ -81,27 +90,28 @@ class BatchRunner::PrivateWorkFolder {
     interruption_.UntrackFolder(path_);
   }
   const std::string& Path() const { return path_; }
-  const std::string& Why() const { return why_; }
+  const Problem& Why() const { return why_; }
 
  private:
   Interruption& interruption_;
   std::string path_;
-  std::string why_;
+  Problem why_;
 };
 
 namespace {
 
-// The system's reason why nothing can be created in `folder`, or empty text.
-std::string WhyFolderUnusable(const std::string& folder) {
+// Why nothing can be created in `folder`: the system's reason.
+Problem FolderProblem(const std::string& folder) {
   std::error_code error;
   fs::create_directories(folder, error);
-  if (error && !IsDirectory(folder)) return "cannot create the output folder " + folder + ": " + error.message();
-  if (::access(folder.c_str(), W_OK | X_OK) != 0)
-    return "cannot write in the output folder " + folder + ": " + std::strerror(errno);
+  if (error && !IsDirectory(folder)) return WritingProblem(error.value(), folder);
+  if (::access(folder.c_str(), W_OK | X_OK) != 0) return WritingProblem(errno, folder);
   return {};
 }
 
-std::string Mebibytes(std::uint64_t bytes) { return std::to_string((bytes + (1 << 20) - 1) >> 20) + " MiB"; }
+TaskEnd Ended(Outcome outcome, Problem reason) { return TaskEnd{outcome, std::move(reason), {}, {}}; }
+
+TaskEnd NotStarted() { return Ended(Outcome::NotDone, Refusal(ProblemCode::Interrupted, "interrupted before it started")); }
 
 }  // namespace
 
@@ -109,29 +119,28 @@ void BatchRunner::Work(TaskQueue& queue) {
   std::optional<PrivateWorkFolder> work;
   while (auto task = queue.Pop()) {
     if (interruption_.Requested()) {
-      outcomes_.End(*task, Outcome::NotDone, "interrupted before it started");
+      outcomes_.End(*task, NotStarted());
       continue;
     }
     progress_.Started(FileNameOf(task->item.path));
     const auto start = std::chrono::steady_clock::now();
-    Outcome outcome = Outcome::Failed;
-    std::string reason;
-    Run(*task, work, outcome, reason);
+    TaskEnd end = Run(*task, work);
+    if (strict_ && end.outcome == Outcome::Converted && end.damage) {
+      end.outcome = Outcome::Failed;
+      end.damageText += " (--strict)";
+    }
     task->line.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    outcomes_.End(*task, outcome, reason);
+    outcomes_.End(*task, end);
     progress_.Finished();
   }
 }
 
-void BatchRunner::Run(Task& task, std::optional<PrivateWorkFolder>& work, Outcome& outcome, std::string& reason) {
-  if (reason = WhyFolderUnusable(task.folder); !reason.empty()) return;
+TaskEnd BatchRunner::Run(Task& task, std::optional<PrivateWorkFolder>& work) {
+  if (Problem folder = FolderProblem(task.folder)) return Ended(Outcome::Failed, folder);
   const InputProbe probe = ProbeInput(task.item.path);
-  if (reason = probe.refusal; !reason.empty()) return;
+  if (probe.refusal) return Ended(Outcome::Failed, probe.refusal);
   if (plan_.video && !work) work.emplace(interruption_);
-  if (plan_.video && work->Path().empty()) {
-    reason = work->Why();
-    return;
-  }
+  if (plan_.video && work->Path().empty()) return Ended(Outcome::Failed, work->Why());
 
   // The share of the memory budget this file needs, estimated from its
   // screen before any of it is decoded: the file itself, what frames are
@@ -142,32 +151,21 @@ void BatchRunner::Run(Task& task, std::optional<PrivateWorkFolder>& work, Outcom
   const std::uint64_t held = probe.fileBytes + (plan_.video ? FramePack::kMemoryBytes : 0);
   const std::uint64_t least = held + model.For(1);
   if (least > memory_.Total()) {
-    reason = "converting it needs about " + Mebibytes(least) + " of memory for its " + std::to_string(width) + " x " +
-             std::to_string(height) + " screen, more than the " + Mebibytes(memory_.Total()) +
-             " the batch may use (--memory)";
-    return;
+    Problem memory = ProblemOf(ProblemCode::OverMemory);
+    memory.needed = least;
+    memory.limit = memory_.Total();
+    memory.detail = "--memory raises the limit";
+    return Ended(Outcome::Failed, memory);
   }
   const MemoryBudget::Share share =
       memory_.Take(least, held + model.For(plan_.encoderThreads), &interruption_.Requested());
-  if (!share) {
-    outcome = Outcome::NotDone;
-    reason = "interrupted before it started";
-    return;
-  }
-  if (skipExisting_ && OutputsComplete(plan_, task)) {
-    outcome = Outcome::Skipped;
-    reason = "its output exists and is newer than the input";
-    return;
-  }
+  if (!share) return NotStarted();
+  if (skipExisting_ && OutputsComplete(plan_, task)) return Ended(Outcome::Skipped, ProblemOf(ProblemCode::OutputExists));
   const Resources resources{model.ThreadsWithin(share.Bytes() - held, plan_.encoderThreads), share.Bytes() - held};
-  if (plan_.video)
-    ConvertVideo(task, work->Path(), resources, outcome, reason);
-  else
-    ExportSequence(task, resources, outcome, reason);
+  return plan_.video ? ConvertVideo(task, work->Path(), resources) : ExportSequence(task, resources);
 }
 
-void BatchRunner::ConvertVideo(Task& task, const std::string& workFolder, const Resources& resources,
-                               Outcome& outcome, std::string& reason) {
+TaskEnd BatchRunner::ConvertVideo(Task& task, const std::string& workFolder, const Resources& resources) {
   GifConverter converter(plan_.settings, workFolder);
   converter.SetEncoderThreads(resources.threads);
   converter.SetMemoryBudget(resources.memoryBudget);
@@ -179,17 +177,13 @@ void BatchRunner::ConvertVideo(Task& task, const std::string& workFolder, const 
   const ConversionOutcome result = converter.Convert(task.item.path);
   interruption_.UntrackPartialFiles(partial);
   task.line.frames = result.ok ? result.frames : 0;
-  if (result.ok) {
-    outcome = Outcome::Converted;
-  } else if (result.cancelled) {
-    outcome = Outcome::NotDone;
-    reason = "interrupted";
-  } else {
-    reason = result.error;
-  }
+  if (result.cancelled) return Ended(Outcome::NotDone, ProblemOf(ProblemCode::Interrupted));
+  if (!result.ok) return Ended(Outcome::Failed, result.problem);
+  return TaskEnd{Outcome::Converted, {}, result.damage,
+                 DamageText(result.damage, result.images, result.imagesAnnounced)};
 }
 
-void BatchRunner::ExportSequence(Task& task, const Resources& resources, Outcome& outcome, std::string& reason) {
+TaskEnd BatchRunner::ExportSequence(Task& task, const Resources& resources) {
   SequenceOptions options = plan_.sequence;
   options.memoryBudget = resources.memoryBudget;
   SequenceExport exporter(task.item.path, plan_.extension, task.folder, options);
@@ -198,22 +192,19 @@ void BatchRunner::ExportSequence(Task& task, const Resources& resources, Outcome
   interruption_.TrackPartialFiles(partial);
   if (!exporter.Open()) {
     interruption_.UntrackPartialFiles(partial);
-    reason = "not a GIF this program can read, or it holds no frames";
-    return;
+    return Ended(Outcome::Failed, exporter.OpenProblem());
   }
   exporter.WriteAll(resources.threads, &interruption_.Requested());
   interruption_.UntrackPartialFiles(partial);
   task.line.frames = exporter.Position() - exporter.Failures();
-  if (!exporter.Done()) {
-    outcome = Outcome::NotDone;
-    reason = "interrupted after " + std::to_string(exporter.Position()) + " of " +
-             std::to_string(exporter.FrameCount()) + " frames";
-  } else if (exporter.Failures() > 0) {
-    reason = std::to_string(exporter.Failures()) + " of " + std::to_string(exporter.FrameCount()) +
-             " frames could not be written to " + exporter.SequenceFolder();
-  } else {
-    outcome = Outcome::Converted;
-  }
+  if (!exporter.Done())
+    return Ended(Outcome::NotDone, Refusal(ProblemCode::Interrupted,
+                                           "interrupted after " + std::to_string(exporter.Position()) + " of " +
+                                               std::to_string(exporter.FrameCount()) + " frames"));
+  if (exporter.Failures() > 0) return Ended(Outcome::Failed, exporter.WriteProblem());
+  const Problem damage = exporter.Damage();
+  return TaskEnd{Outcome::Converted, {}, damage,
+                 DamageText(damage, exporter.Position(), exporter.AnnouncedFrames())};
 }
 
 }  // namespace reelmill

@@ -37,27 +37,43 @@ class TaskQueue {
   bool closed_ = false;
 };
 
+// How one input ended.
+struct TaskEnd {
+  Outcome outcome = Outcome::Failed;
+  Problem reason;  // why it failed, was skipped or was not done
+  // A damaged GIF converts the frames before the damage: what ended them, and
+  // the sentence that says how many were converted.
+  Problem damage;
+  std::string damageText;
+};
+
 // Where each input ends: its report line, its message, and the counts of
 // the summary.
 class Outcomes {
  public:
   Outcomes(BatchReport& report, ProgressBar& progress) : report_(report), progress_(progress) {}
-  void End(Task& task, Outcome outcome, const std::string& reason);
+  void End(Task& task, const TaskEnd& end);
+  void End(Task& task, Outcome outcome, const Problem& reason) { End(task, TaskEnd{outcome, reason, {}, {}}); }
   int Count(Outcome outcome);
+  int Damaged();
 
  private:
   BatchReport& report_;
   ProgressBar& progress_;
   std::mutex mutex_;
   std::map<Outcome, int> counts_;
+  int damaged_ = 0;
 };
 
 class BatchRunner {
  public:
-  BatchRunner(const Plan& plan, bool skipExisting, Interruption& interruption, Outcomes& outcomes,
+  // `strict`: a damaged GIF is a failure, though its frames before the
+  // damage are written.
+  BatchRunner(const Plan& plan, bool skipExisting, bool strict, Interruption& interruption, Outcomes& outcomes,
               ProgressBar& progress, MemoryBudget& memory)
       : plan_(plan),
         skipExisting_(skipExisting),
+        strict_(strict),
         interruption_(interruption),
         outcomes_(outcomes),
         progress_(progress),
@@ -72,13 +88,13 @@ class BatchRunner {
     int threads = 1;
     std::uint64_t memoryBudget = 0;  // for the decoder and the encoders
   };
-  void Run(Task& task, std::optional<PrivateWorkFolder>& work, Outcome& outcome, std::string& reason);
-  void ConvertVideo(Task& task, const std::string& workFolder, const Resources& resources, Outcome& outcome,
-                    std::string& reason);
-  void ExportSequence(Task& task, const Resources& resources, Outcome& outcome, std::string& reason);
+  TaskEnd Run(Task& task, std::optional<PrivateWorkFolder>& work);
+  TaskEnd ConvertVideo(Task& task, const std::string& workFolder, const Resources& resources);
+  TaskEnd ExportSequence(Task& task, const Resources& resources);
 
   const Plan& plan_;
   bool skipExisting_;
+  bool strict_;
   Interruption& interruption_;
   Outcomes& outcomes_;
   ProgressBar& progress_;

@@ -76,7 +76,7 @@ Summary Dispatch(const Plan& plan, InputList& inputs, Triage& triage, TaskQueue&
       if (!own) continue;
       ++summary.taken;
       progress.SetTotal(summary.taken);
-      outcomes.End(task, Outcome::NotDone, "interrupted before it started");
+      outcomes.End(task, Outcome::NotDone, Refusal(ProblemCode::Interrupted, "interrupted before it started"));
       continue;
     }
     const Verdict verdict = triage.Judge(task, own);
@@ -119,7 +119,7 @@ int RunConvert(const ConvertOptions& options, int standardInput, std::ostream& e
 
   Outcomes outcomes(report, progress);
   MemoryBudget memory(plan.memoryBytes);
-  BatchRunner runner(plan, options.skipExisting, interruption, outcomes, progress, memory);
+  BatchRunner runner(plan, options.skipExisting, options.strict, interruption, outcomes, progress, memory);
   TaskQueue queue(plan.jobs * 2);
   std::vector<std::thread> workers;
   for (std::size_t j = 0; j < plan.jobs; ++j) workers.emplace_back([&] { runner.Work(queue); });
@@ -140,6 +140,7 @@ int RunConvert(const ConvertOptions& options, int standardInput, std::ostream& e
     err << converted << " of " << summary.taken << " files converted";
     if (failed) err << ", " << failed << " failed";
     if (skipped) err << ", " << skipped << " skipped";
+    if (const int damaged = outcomes.Damaged()) err << ", " << damaged << " damaged";
     if (notDone) err << ", " << notDone << " not done";
     if (!summary.listRead) err << "; the rest of the list was not read";
     err << "; outputs in " << Normalised(plan.outputFolder) << "\n";

@@ -65,9 +65,14 @@ void AddConvertOptions(CLI::App& app, ConvertOptions& options) {
                "Leave inputs whose output is complete: it exists and is at least as new as the input (the "
                "options it was made with are not compared); an interrupted batch resumes this way")
       ->group(batch);
+  app.add_flag("--strict", options.strict,
+               "A GIF that ends early or holds bad data is a failure (exit status 1); without it its frames "
+               "before the damage are converted with a warning")
+      ->group(batch);
   app.add_option("--report", options.report,
                  "Write one JSON object per input and line to FILE: input, output, outcome (converted, failed, "
-                 "skipped, not done), reason, frames, seconds. A name that is not UTF-8 shows each byte it cannot "
+                 "skipped, not done), code (the reason's stable name: not-found, not-gif, truncated, bad-data, "
+                 "no-space...), reason, damaged (only the frames before damage converted), frames, seconds. A name that is not UTF-8 shows each byte it cannot "
                  "spell as U+FFFD, and input_bytes or output_bytes then hold its exact bytes in base64. FILE is "
                  "never one of the inputs, lists or outputs")
       ->type_name("FILE")

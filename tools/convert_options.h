@@ -24,6 +24,7 @@ struct ConvertOptions {
   std::vector<std::string> filesFrom;
   bool nullSeparated = false;  // list entries end in NUL bytes, as find -print0 writes them
   bool skipExisting = false;
+  bool strict = false;  // a damaged GIF is a failure
   std::string report;
   std::string shard;  // "K/N"
   bool quiet = false;

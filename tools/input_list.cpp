@@ -146,8 +146,9 @@ std::optional<InputItem> InputList::NextListEntry() {
       if (!entry.empty() && entry.back() == '\r') entry.pop_back();  // lists written on other systems
       if (const auto nul = entry.find('\0'); nul != std::string::npos)
         return InputItem{entry.substr(0, nul), {},
-                         "this line of the list holds a NUL byte; lists that end names with NUL bytes "
-                         "(find -print0) need -0"};
+                         Refusal(ProblemCode::ListEntry,
+                                 "this line of the list holds a NUL byte; lists that end names with NUL bytes "
+                                 "(find -print0) need -0")};
     }
     if (!entry.empty()) return InputItem{entry, {}, {}};
   }
@@ -156,13 +157,13 @@ std::optional<InputItem> InputList::NextListEntry() {
 
 std::optional<InputItem> InputList::FromArgument(const std::string& path) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return InputItem{path, {}, std::strerror(errno)};
+  if (::stat(path.c_str(), &st) != 0) return InputItem{path, {}, ReadingProblem(errno)};
   if (S_ISDIR(st.st_mode)) {
     const std::string folder = path.back() == '/' ? path : path + "/";
     folders_.push_back(Folder{folder, {}, SortedNames(folder)});
     return std::nullopt;
   }
-  if (!S_ISREG(st.st_mode)) return InputItem{path, {}, "not a regular file or a folder"};
+  if (!S_ISREG(st.st_mode)) return InputItem{path, {}, ProblemOf(ProblemCode::NotRegularFile)};
   return InputItem{path, {}, {}};
 }
 
@@ -203,7 +204,7 @@ std::optional<InputItem> InputList::Next() {
     }
     auto entry = NextListEntry();
     if (!entry) return std::nullopt;
-    if (!entry->error.empty()) return entry;
+    if (entry->problem) return entry;
     if (auto item = FromArgument(entry->path)) return item;
   }
 }

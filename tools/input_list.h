@@ -13,12 +13,14 @@
 #include <string>
 #include <vector>
 
+#include "imaging/problem.h"
+
 namespace reelmill {
 
 struct InputItem {
   std::string path;
   std::string relativeFolder;  // the sub-folder it was found in under a named folder, ending in '/'
-  std::string error;           // set when the entry cannot be an input at all
+  Problem problem;             // set when the entry cannot be an input at all
 };
 
 struct InputListOptions {

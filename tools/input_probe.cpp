@@ -1,6 +1,5 @@
 #include "tools/input_probe.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -37,31 +36,23 @@ bool HasSignature(const std::uint8_t* head, std::size_t size) { return size >= 4
 
 InputProbe ProbeInput(const std::string& path) {
   InputProbe probe;
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) {
-    probe.refusal = std::string("cannot open it: ") + std::strerror(errno);
-    return probe;
-  }
-  if (!S_ISREG(st.st_mode)) {
-    probe.refusal = "not a regular file";
-    return probe;
-  }
+  if ((probe.refusal = ReadableFileProblem(path))) return probe;
   std::uint8_t head[kHeadBytes] = {};
   bool opened = false;
   const std::size_t got = ReadHead(path, head, opened);
   if (!opened) {
-    probe.refusal = std::string("cannot open it: ") + std::strerror(errno);
+    probe.refusal = ReadingProblem(errno);
     return probe;
   }
   if (!HasSignature(head, got)) {
-    probe.refusal = "not a GIF file (it does not start with \"GIF8\")";
+    probe.refusal = ProblemOf(ProblemCode::NotGif);
     return probe;
   }
   if (got == kHeadBytes) {
     probe.screenWidth = head[6] | head[7] << 8;
     probe.screenHeight = head[8] | head[9] << 8;
   }
-  probe.fileBytes = static_cast<std::uint64_t>(st.st_size);
+  probe.fileBytes = FileSize(path).value_or(0);
   return probe;
 }
 

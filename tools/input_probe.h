@@ -6,10 +6,12 @@
 #include <cstdint>
 #include <string>
 
+#include "imaging/problem.h"
+
 namespace reelmill {
 
 struct InputProbe {
-  std::string refusal;  // why it is not a GIF to convert; empty when it is one
+  Problem refusal;  // why it is not a GIF to convert
   int screenWidth = 0;
   int screenHeight = 0;
   std::uint64_t fileBytes = 0;

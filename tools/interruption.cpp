@@ -57,25 +57,39 @@ void Interruption::Watch() {
 }
 
 void Interruption::RemoveTrackedAndExit(int signal) {
-  {
+  namespace fs = std::filesystem;
+  // The workers are still running: a file they create while a folder is
+  // being removed keeps it, so the removal goes on until nothing is left
+  // (for a second at most).
+  for (int attempt = 0; attempt < 100; ++attempt) {
     std::lock_guard lock(mutex_);
-    namespace fs = std::filesystem;
+    bool left = false;
     std::error_code ignored;
     for (const PartialFiles& partial : partials_) {
       for (fs::directory_iterator it(partial.folder, ignored), end; !ignored && it != end; it.increment(ignored)) {
-        if (partial.Matches(it->path().filename().string())) fs::remove(it->path(), ignored);
+        if (partial.Matches(it->path().filename().string())) {
+          fs::remove(it->path(), ignored);
+          left = true;  // looked at again, in case more came meanwhile
+        }
       }
       ignored.clear();
     }
-    for (const std::string& folder : folders_) fs::remove_all(folder, ignored);
+    for (const std::string& folder : folders_) {
+      fs::remove_all(folder, ignored);
+      left |= fs::exists(folder, ignored);
+    }
+    if (!left) break;
+    ::usleep(10 * 1000);
   }
   // The status a shell reports for a process ended by the signal.
   ::_exit(128 + signal);
 }
 
-void Interruption::TrackFolder(const std::string& folder) {
+std::string Interruption::MakeTrackedFolder(std::string pattern) {
   std::lock_guard lock(mutex_);
-  folders_.push_back(folder);
+  if (!::mkdtemp(pattern.data())) return {};
+  folders_.push_back(pattern + "/");
+  return folders_.back();
 }
 
 void Interruption::UntrackFolder(const std::string& folder) {

@@ -44,7 +44,10 @@ class Interruption {
 
   // What a forced exit removes: folders with everything in them, and the
   // partial files of the outputs under way.
-  void TrackFolder(const std::string& folder);
+  // Creates a folder from a mkdtemp pattern and tracks it, with no moment in
+  // between that a forced exit could miss; its path with a final '/', or
+  // empty text (errno set).
+  std::string MakeTrackedFolder(std::string pattern);
   void UntrackFolder(const std::string& folder);
   void TrackPartialFiles(const PartialFiles& files);
   void UntrackPartialFiles(const PartialFiles& files);

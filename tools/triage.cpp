@@ -35,7 +35,9 @@ bool NotOlder(const struct timespec& a, const struct timespec& b) {
   return a.tv_sec > b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec >= b.tv_nsec);
 }
 
-Verdict End(Outcome outcome, std::string reason) { return Verdict{Verdict::Kind::End, outcome, std::move(reason)}; }
+Verdict End(Outcome outcome, Problem reason) { return Verdict{Verdict::Kind::End, outcome, std::move(reason)}; }
+
+Verdict Refused(ProblemCode code, std::string text) { return End(Outcome::Failed, Refusal(code, std::move(text))); }
 
 Verdict Drop() { return Verdict{Verdict::Kind::Drop, Outcome::Skipped, {}}; }
 
@@ -56,15 +58,17 @@ Triage::Triage(const Plan& plan, const std::string& reportPath) : plan_(plan) {
 }
 
 Verdict Triage::Judge(const Task& task, bool own) {
-  if (!task.item.error.empty()) return own ? End(Outcome::Failed, task.item.error) : Drop();
+  if (task.item.problem) return own ? End(Outcome::Failed, task.item.problem) : Drop();
   if (const auto id = IdentityOf(task.item.path)) {
     if (report_ && *id == *report_)
-      return own ? End(Outcome::Failed, "refused: it is the report file of this run") : Drop();
+      return own ? Refused(ProblemCode::OutputIsInput, "refused: it is the report file of this run") : Drop();
     const auto [seen, fresh] = inputs_.emplace(*id, Seen{task.number, task.item.path});
     if (!fresh) {
       // The same file given again is converted once.
       if (!own || seen->second.path == task.item.path) return Drop();
-      return End(Outcome::Skipped, "the same file as input " + std::to_string(seen->second.number) + " of the list");
+      return End(Outcome::Skipped, Refusal(ProblemCode::SameInput, "the same file as input " +
+                                                                       std::to_string(seen->second.number) +
+                                                                       " of the list"));
     }
   }
   const std::string key =
@@ -72,14 +76,15 @@ Verdict Triage::Judge(const Task& task, bool own) {
   const auto [claim, fresh] = outputs_.emplace(key, task.number);
   if (!own) return Drop();
   if (!fresh)
-    return End(Outcome::Failed,
-               "refused: its output " + key + " would overwrite that of input " + std::to_string(claim->second));
+    return Refused(ProblemCode::Collision,
+                   "refused: its output " + key + " would overwrite that of input " + std::to_string(claim->second));
   if (!reportKey_.empty() && (key == reportKey_ || (plan_.video && SameFile(task.output, reportKey_))))
-    return End(Outcome::Failed, "refused: its output " + key + " is the report file of this run");
+    return Refused(ProblemCode::Collision, "refused: its output " + key + " is the report file of this run");
   // A GIF where the output would go is somebody's file, maybe another
   // input of this very batch: never replaced by a video.
   if (plan_.video && StartsLikeAGif(task.output))
-    return End(Outcome::Failed, "refused: its output " + task.output + " is a GIF file, which converting would replace");
+    return Refused(ProblemCode::OutputIsInput,
+                   "refused: its output " + task.output + " is a GIF file, which converting would replace");
   return Verdict{};
 }
 

@@ -23,7 +23,7 @@ struct Verdict {
   enum class Kind { Convert, Drop, End };
   Kind kind = Kind::Convert;
   Outcome outcome = Outcome::Failed;  // for End
-  std::string reason;
+  Problem reason;
 };
 
 class Triage {

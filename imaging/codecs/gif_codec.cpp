@@ -18,9 +18,11 @@ constexpr int kMillisecondsPerCentisecond = 10;
 
 bool GifCodec::LoadMemory(std::span<const std::uint8_t> data, ImageList& out,
                           std::unique_ptr<ImageProperties>& outProperties) {
-  if (data.empty()) return false;
+  GifDecoder decoder(maxDecodedBytes_);
   GifDecoder::Result result;
-  if (!GifDecoder(maxDecodedBytes_).Decode(data, result)) return false;
+  const bool decoded = decoder.Decode(data, result);
+  loadProblem_ = decoder.Ending();
+  if (!decoded) return false;
 
   std::string delays;
   delays.reserve(result.delaysCentiseconds.size() * kDelayDigits);

@@ -31,6 +31,23 @@ int StreamRowToImageRow(const GifImageHeader& image, int index) {
   return image.interlaced ? InterlacedRow(index, image.rect.height) : index;
 }
 
+// What the reader's error makes of image `image`: damage of some kind even
+// when the reader gave no reason.
+Problem ReaderDamage(const GifReader& reader, long long image) {
+  const Problem problem = GifProblem(reader.Error(), image);
+  return problem ? problem : ProblemOf(ProblemCode::BadData, image);
+}
+
+Problem PixelLimitProblem(long long frame, int width, int height) {
+  Problem problem;
+  problem.code = ProblemCode::TooManyPixels;
+  problem.frame = frame;
+  problem.width = width;
+  problem.height = height;
+  problem.limit = PixelImage::kMaxPixels;
+  return problem;
+}
+
 BgraCanvas CanvasOf(PixelImage& image) {
   // Rows are bottom-up in memory: each row lies one stride below the one above.
   return BgraCanvas{image.Row(0), -static_cast<std::ptrdiff_t>(image.Stride()), image.Width(), image.Height()};
@@ -106,45 +123,62 @@ std::uint64_t GifDecoder::KeptFrameBytes(const PixelImage& frame) {
          frame.Palette().size() * sizeof(PaletteEntry) + kListsAndHeap;
 }
 
-bool GifDecoder::Decode(std::span<const std::uint8_t> data, Result& result) const {
+Problem GifDecoder::FrameBudget::Refusal() const {
+  Problem problem;
+  problem.code = ProblemCode::OverMemory;
+  problem.needed = refused_;
+  problem.limit = limit_;
+  return problem;
+}
+
+bool GifDecoder::Decode(std::span<const std::uint8_t> data, Result& result) {
   result = Result{};
   // Working canvases and kept frames share one budget.
   GifFrameCursor cursor(data, maxDecodedBytes_);
   Result kept;
   int delay = 0;
   while (const PixelImage* frame = cursor.Next(&delay)) {
-    if (!cursor.Budget().Take(KeptFrameBytes(*frame))) return false;
-    auto copy = std::make_unique<PixelImage>(*frame);
-    if (copy->IsEmpty()) return false;
+    auto copy = cursor.Budget().Take(KeptFrameBytes(*frame)) ? std::make_unique<PixelImage>(*frame) : nullptr;
+    if (!copy || copy->IsEmpty()) {
+      ending_ = cursor.Budget().Refusal();
+      return false;
+    }
     kept.frames.push_back(std::move(copy));
     kept.delaysCentiseconds.push_back(delay);
   }
+  ending_ = cursor.Ending();
   if (cursor.Refused()) return false;
   result = std::move(kept);
   return true;
 }
 
-bool GifDecoder::DecodeEach(std::span<const std::uint8_t> data, const FrameSink& sink) const {
+bool GifDecoder::DecodeEach(std::span<const std::uint8_t> data, const FrameSink& sink) {
   GifFrameCursor cursor(data, maxDecodedBytes_);
+  ending_ = Problem{};
   int delay = 0;
   while (const PixelImage* frame = cursor.Next(&delay))
     if (!sink(*frame, delay)) return false;
+  ending_ = cursor.Ending();
   return !cursor.Refused();
 }
 
-bool GifDecoder::Measure(std::span<const std::uint8_t> data, Measurement& measurement) const {
+bool GifDecoder::Measure(std::span<const std::uint8_t> data, Measurement& measurement) {
   measurement = Measurement{};
   GifFrameCursor cursor(data, maxDecodedBytes_);
   Measurement seen;
   int delay = 0;
   while (const PixelImage* frame = cursor.Next(&delay)) {
     // Decode would keep a copy of every frame: count it against the limit.
-    if (!cursor.Budget().Take(KeptFrameBytes(*frame))) return false;
+    if (!cursor.Budget().Take(KeptFrameBytes(*frame))) {
+      ending_ = cursor.Budget().Refusal();
+      return false;
+    }
     if (seen.frames++ == 0) {
       seen.width = frame->Width();
       seen.height = frame->Height();
     }
   }
+  ending_ = cursor.Ending();
   if (cursor.Refused()) return false;
   measurement = seen;
   return true;
@@ -174,8 +208,9 @@ const PixelImage* GifFrameCursor::Deliver(const PixelImage* frame, int delay, in
   return frame;
 }
 
-const PixelImage* GifFrameCursor::Refuse() {
+const PixelImage* GifFrameCursor::Refuse(Problem why) {
   phase_ = Phase::Refused;
+  ending_ = std::move(why);
   state_.reset();
   return nullptr;
 }
@@ -190,7 +225,8 @@ const PixelImage* GifFrameCursor::Next(int* delay) {
       phase_ = Phase::Animating;
       return Deliver(state_->canvas.get(), state_->current.delayCentiseconds, delay);
     case Phase::Animating:
-      if (!state_->reader.NextImage(state_->current)) return Finish();
+      if (!state_->reader.NextImage(state_->current))
+        return Finish(GifProblem(state_->reader.Error(), delivered_));
       return DrawCurrent(delay);
     case Phase::Done:
     case Phase::Refused: break;
@@ -198,32 +234,39 @@ const PixelImage* GifFrameCursor::Next(int* delay) {
   return nullptr;
 }
 
-const PixelImage* GifFrameCursor::Finish() {
+const PixelImage* GifFrameCursor::Finish(Problem ending) {
   phase_ = Phase::Done;
+  ending_ = std::move(ending);
   state_.reset();
   return nullptr;
 }
 
 const PixelImage* GifFrameCursor::Begin(int* delay) {
   State& s = *state_;
-  if (!s.reader.Open() || !s.reader.NextImage(s.first)) return Refuse();
+  if (!s.reader.Open()) return Refuse(ReaderDamage(s.reader, -1));
+  if (!s.reader.NextImage(s.first)) {
+    Problem why = GifProblem(s.reader.Error(), 0);
+    if (!why) why.code = ProblemCode::NoImage;
+    return Refuse(why);
+  }
   const GifScreen& screen = s.reader.Screen();
   const int width = std::max(screen.width, s.first.rect.Right());
   const int height = std::max(screen.height, s.first.rect.Bottom());
-  if (width <= 0 || height <= 0 || !WithinPixelLimit(width, height) ||
-      !WithinPixelLimit(s.first.rect.width, s.first.rect.height)) {
-    return Refuse();
-  }
+  if (!WithinPixelLimit(s.first.rect.width, s.first.rect.height))
+    return Refuse(PixelLimitProblem(0, s.first.rect.width, s.first.rect.height));
+  if (!WithinPixelLimit(width, height)) return Refuse(PixelLimitProblem(-1, width, height));
+  if (width <= 0 || height <= 0) return Refuse(ProblemOf(ProblemCode::NoImage));
   s.indexed = NewImage(width, height, 8, budget_);
-  if (!s.indexed || !DecodeFirstImage(s.reader, s.first, screen, *s.indexed)) return Refuse();
-  if (!s.reader.NextImage(s.current)) return Still(delay);
+  if (!s.indexed) return Refuse(budget_.Refusal());
+  if (!DecodeFirstImage(s.reader, s.first, screen, *s.indexed)) return Refuse(ReaderDamage(s.reader, 0));
+  if (!s.reader.NextImage(s.current)) return Still(delay, GifProblem(s.reader.Error(), 1));
 
   // An animation: the first frame goes onto a transparent canvas, and every
   // later frame starts from the one before after its disposal.
   s.table = MakeColorTable(ColorsFor(s.first, screen));
   s.firstFrame = NewImage(width, height, 32, budget_);
   s.canvas = NewImage(width, height, 32, budget_);
-  if (!s.firstFrame || !s.canvas) return Refuse();
+  if (!s.firstFrame || !s.canvas) return Refuse(budget_.Refusal());
   const BgraCanvas view = CanvasOf(*s.firstFrame);
   s.compositor.BeginFrame(view, LayoutOf(s.first), s.table);
   for (int y = 0; y < s.first.rect.height; ++y) {
@@ -235,26 +278,30 @@ const PixelImage* GifFrameCursor::Begin(int* delay) {
 }
 
 // Only the first image survived: the file shows one picture.
-const PixelImage* GifFrameCursor::Still(int* delay) {
+const PixelImage* GifFrameCursor::Still(int* delay, Problem ending) {
   still_ = std::move(state_->indexed);
   const int firstDelay = state_->first.delayCentiseconds;
-  Finish();
+  Finish(std::move(ending));
   return Deliver(still_.get(), firstDelay, delay);
 }
 
 const PixelImage* GifFrameCursor::DrawCurrent(int* delay) {
   State& s = *state_;
   // An image larger than the pixel limit, or one whose data is damaged, ends
-  // the animation; the frames before it stay.
-  bool drawn = WithinPixelLimit(s.current.rect.width, s.current.rect.height);
-  if (drawn) {
+  // the animation; the frames before it stay. (Image 1 is drawn before
+  // frame 0 goes out.)
+  const int image = std::max(delivered_, 1);
+  Problem damage;
+  if (!WithinPixelLimit(s.current.rect.width, s.current.rect.height)) {
+    damage = PixelLimitProblem(image, s.current.rect.width, s.current.rect.height);
+  } else {
     const BgraCanvas view = CanvasOf(*s.canvas);
     s.compositor.Dispose(view);
     s.table = MakeColorTable(ColorsFor(s.current, s.reader.Screen()));
     s.compositor.BeginFrame(view, LayoutOf(s.current), s.table);
-    drawn = DrawImage(s.reader, s.current, s.compositor, view, s.row);
+    if (!DrawImage(s.reader, s.current, s.compositor, view, s.row)) damage = ReaderDamage(s.reader, image);
   }
-  if (!drawn) return delivered_ == 0 ? Still(delay) : Finish();
+  if (damage) return delivered_ == 0 ? Still(delay, std::move(damage)) : Finish(std::move(damage));
   if (delivered_ == 0) {
     // The second image decoded, so the file is an animation after all.
     phase_ = Phase::CanvasDue;

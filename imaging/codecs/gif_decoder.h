@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "imaging/pixel_image.h"
+#include "imaging/problem.h"
 
 namespace reelmill {
 
@@ -27,6 +28,10 @@ class GifDecoder final {
 
   explicit GifDecoder(std::uint64_t maxDecodedBytes) : maxDecodedBytes_(maxDecodedBytes) {}
 
+  // Why the last call refused the file, or what ended its frames early (the
+  // frames before stay); no problem when every frame came out.
+  const Problem& Ending() const { return ending_; }
+
   // One image: one 8-bit frame of the screen with that image's palette, the
   // pixels around the image set to its transparent index, else to the
   // background index. Several images: each frame composited as 32-bit BGRA.
@@ -35,7 +40,7 @@ class GifDecoder final {
   // PixelImage::kMaxPixels pixels. Refused (false, `result` empty): not a
   // GIF, no complete image, a screen or first image above the pixel limit, or
   // frames needing more than the memory limit together.
-  bool Decode(std::span<const std::uint8_t> data, Result& result) const;
+  bool Decode(std::span<const std::uint8_t> data, Result& result);
 
   // Called once per frame in order with the frames Decode would keep; the
   // image is valid only during the call (the canvas is reused). Returning
@@ -45,7 +50,7 @@ class GifDecoder final {
   // frames whatever the length of the animation. Frame 0 is delivered once
   // the second image has decoded (or proved absent or damaged). False when
   // Decode would refuse the file (before any frame) or the sink stopped.
-  bool DecodeEach(std::span<const std::uint8_t> data, const FrameSink& sink) const;
+  bool DecodeEach(std::span<const std::uint8_t> data, const FrameSink& sink);
 
   // Bytes of the canvases a decode of a screen of this size works on (the
   // first image's picture and, for an animation, two composited canvases),
@@ -61,24 +66,34 @@ class GifDecoder final {
     int width = 0;
     int height = 0;
   };
-  bool Measure(std::span<const std::uint8_t> data, Measurement& measurement) const;
+  bool Measure(std::span<const std::uint8_t> data, Measurement& measurement);
 
   // Bytes of working canvases and kept frames, counted against the limit.
   class FrameBudget {
    public:
-    explicit FrameBudget(std::uint64_t limit) : left_(limit) {}
+    explicit FrameBudget(std::uint64_t limit) : limit_(limit) {}
+    // False (and nothing taken) when `bytes` more would pass the limit; the
+    // refusal is remembered for Refusal().
     bool Take(std::uint64_t bytes) {
-      if (bytes > left_) return false;
-      left_ -= bytes;
+      if (bytes > limit_ - used_) {
+        refused_ = used_ + bytes;
+        return false;
+      }
+      used_ += bytes;
       return true;
     }
+    // OverMemory with the figures of the last refusal.
+    Problem Refusal() const;
 
    private:
-    std::uint64_t left_;
+    std::uint64_t limit_;
+    std::uint64_t used_ = 0;
+    std::uint64_t refused_ = 0;
   };
 
  private:
   std::uint64_t maxDecodedBytes_;
+  Problem ending_;
 };
 
 // Hands out the frames DecodeEach delivers one at a time, each decoded when
@@ -98,6 +113,9 @@ class GifFrameCursor {
   const PixelImage* Next(int* delayCentiseconds = nullptr);
   // True when the file is refused as Decode refuses it (no frame came out).
   bool Refused() const { return phase_ == Phase::Refused; }
+  // Once finished: why the file was refused, or what ended its frames early;
+  // no problem when the file ended as it should.
+  const Problem& Ending() const { return ending_; }
   bool Finished() const { return phase_ == Phase::Done || phase_ == Phase::Refused; }
   int Delivered() const { return delivered_; }
   // The canvases' budget, which the caller may charge for kept copies.
@@ -109,16 +127,17 @@ class GifFrameCursor {
 
   const PixelImage* Begin(int* delay);
   const PixelImage* DrawCurrent(int* delay);
-  const PixelImage* Still(int* delay);
+  const PixelImage* Still(int* delay, Problem ending);
   const PixelImage* Deliver(const PixelImage* frame, int delay, int* delayOut);
-  const PixelImage* Finish();
-  const PixelImage* Refuse();
+  const PixelImage* Finish(Problem ending = {});
+  const PixelImage* Refuse(Problem why);
 
   GifDecoder::FrameBudget budget_;
   std::unique_ptr<State> state_;
   std::unique_ptr<PixelImage> still_;
   Phase phase_ = Phase::Start;
   int delivered_ = 0;
+  Problem ending_;
 };
 
 }  // namespace reelmill

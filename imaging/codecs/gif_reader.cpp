@@ -60,8 +60,24 @@ const char* GifErrorName(GifError error) {
       return "corrupt GIF data";
     case GifError::NoMemory:
       return "out of memory";
+    case GifError::NoTrailer:
+      return "no trailer";
   }
   return "unknown error";
+}
+
+Problem GifProblem(GifError error, long long image) {
+  Problem problem;
+  problem.frame = image;
+  switch (error) {
+    case GifError::None:
+    case GifError::NoTrailer: return Problem{};
+    case GifError::NotGif: problem.code = ProblemCode::NotGif; break;
+    case GifError::Truncated: problem.code = ProblemCode::Truncated; break;
+    case GifError::Corrupt: problem.code = ProblemCode::BadData; break;
+    case GifError::NoMemory: problem.code = ProblemCode::OverMemory; break;
+  }
+  return problem;
 }
 
 struct GifReader::Handle {
@@ -123,6 +139,9 @@ bool GifReader::NextImage(GifImageHeader& image) {
   GifFileType* gif = handle_->gif;
   GifImageHeader pending;
   for (;;) {
+    // Many files end after their last image without the trailer; nothing
+    // of them is lost.
+    if (input_.AtEnd()) return Fail(GifError::NoTrailer);
     GifRecordType type = UNDEFINED_RECORD_TYPE;
     if (DGifGetRecordType(gif, &type) == GIF_ERROR) return FailFromLibrary();
     switch (type) {

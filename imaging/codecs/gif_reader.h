@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "imaging/byte_reader.h"
+#include "imaging/problem.h"
 #include "imaging/codecs/gif_compositor.h"
 #include "imaging/codecs/gif_lzw.h"
 
@@ -21,9 +22,15 @@ enum class GifError {
   Truncated,   // the data ends inside a record
   Corrupt,     // a record or the compressed data is malformed
   NoMemory,
+  NoTrailer,   // the data ends after a whole record, without the trailer
 };
 
 const char* GifErrorName(GifError error);
+
+// The problem `error` is for the image (from 0) being read, -1 for the
+// file's header; no problem for None and NoTrailer, which end the images
+// the way the trailer does.
+Problem GifProblem(GifError error, long long image);
 
 // The logical screen descriptor and global colour table.
 struct GifScreen {
@@ -62,7 +69,8 @@ class GifReader final {
   const GifScreen& Screen() const { return screen_; }
 
   // Moves to the next image, reading the extensions before it. False at the
-  // trailer (Error() is None) or on damaged data (Error() says why). Data of
+  // trailer (Error() is None), where the data ends between records
+  // (NoTrailer), or on damaged data (Error() says why). Data of
   // the previous image that was not read is passed over.
   bool NextImage(GifImageHeader& image);
   // The next row of the current image, in stream order (an interlaced image

@@ -47,7 +47,7 @@ struct Job {
 TEST(GifConverter, DelaysOf10_30_10GiveThreeAviFramesAndFiveSwfFrames) {
   Job avi(kOutputAvi), swf(kOutputSwf);
   const auto aviOutcome = avi.Convert(WriteGif(avi.in / "clip.gif", {10, 30, 10}));
-  ASSERT_TRUE(aviOutcome.ok) << aviOutcome.error;
+  ASSERT_TRUE(aviOutcome.ok) << aviOutcome.Error();
   EXPECT_EQ(aviOutcome.outputPath, avi.out / "clip.avi");
   const auto movie = testing::ReadAvi(testing::ReadAll(aviOutcome.outputPath));
   EXPECT_EQ(movie.totalFrames, 3u);
@@ -58,7 +58,7 @@ TEST(GifConverter, DelaysOf10_30_10GiveThreeAviFramesAndFiveSwfFrames) {
   EXPECT_TRUE(avi.TempFolderEmpty());
 
   const auto swfOutcome = swf.Convert(WriteGif(swf.in / "clip.gif", {10, 30, 10}));
-  ASSERT_TRUE(swfOutcome.ok) << swfOutcome.error;
+  ASSERT_TRUE(swfOutcome.ok) << swfOutcome.Error();
   EXPECT_EQ(swfOutcome.outputPath, swf.out / "clip.swf");
   const auto bytes = testing::ReadAll(swfOutcome.outputPath);
   const auto file = testing::ReadSwf(bytes);
@@ -144,7 +144,7 @@ TEST(GifConverter, AFileWithoutFramesFailsClearlyAndTouchesNothing) {
   testing::WriteAll(avi.in / "bad.gif", {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, 0x3B});
   const auto outcome = avi.Convert(avi.in / "bad.gif");
   EXPECT_FALSE(outcome.ok);
-  EXPECT_FALSE(outcome.error.empty());
+  EXPECT_FALSE(outcome.Error().empty());
   EXPECT_EQ(testing::ReadAll(avi.out / "bad.avi"), (std::vector<std::uint8_t>{7, 7}));
   EXPECT_TRUE(avi.TempFolderEmpty());
 
@@ -160,7 +160,7 @@ TEST(GifConverter, AnUnwritableOutputFolderFailsAndLeavesNoTemporaryFiles) {
     job.settings.outputFolder = job.out / "file/sub/";
     const auto outcome = job.Convert(WriteGif(job.in / "w.gif", {10, 10}));
     EXPECT_FALSE(outcome.ok) << kind;
-    EXPECT_FALSE(outcome.error.empty());
+    EXPECT_FALSE(outcome.Error().empty());
     EXPECT_TRUE(job.TempFolderEmpty());
     EXPECT_EQ(std::distance(fs::directory_iterator(job.out.Path()), fs::directory_iterator()), 1);
   }
@@ -234,8 +234,8 @@ TEST(GifConverter, StreamingAndTheFrameRecorderWriteTheSameFiles) {
         reference.SetRoad(RecordingRoad::FrameRecorder);
         const auto b = reference.Convert(streaming.in / name);
         const std::string where = std::string(kind) + " " + name + " " + std::to_string(width);
-        ASSERT_EQ(a.ok, b.ok) << where << ": " << a.error << " / " << b.error;
-        ASSERT_TRUE(a.ok) << where << ": " << a.error;
+        ASSERT_EQ(a.ok, b.ok) << where << ": " << a.Error() << " / " << b.Error();
+        ASSERT_TRUE(a.ok) << where << ": " << a.Error();
         EXPECT_EQ(testing::ReadAll(a.outputPath), testing::ReadAll(b.outputPath)) << where;
         EXPECT_TRUE(streaming.TempFolderEmpty());
       }
@@ -282,7 +282,7 @@ TEST(GifConverter, FramesPastStep99999StayInOrderAndSwfRefusesSuchPasses) {
     GifConverter aviConverter(avi.settings, avi.work.Path());
     aviConverter.SetRoad(road);
     const auto a = aviConverter.Convert(gif);
-    ASSERT_TRUE(a.ok) << a.error;
+    ASSERT_TRUE(a.ok) << a.Error();
     const auto movie = testing::ReadAvi(testing::ReadAll(a.outputPath));
     ASSERT_EQ(movie.frames.size(), 17u);
     for (int i = 0; i < 17; ++i) EXPECT_NEAR(GreyOf(movie.frames[i]), i * 8, 2) << "frame " << i;
@@ -291,7 +291,7 @@ TEST(GifConverter, FramesPastStep99999StayInOrderAndSwfRefusesSuchPasses) {
     swfConverter.SetRoad(road);
     const auto s = swfConverter.Convert(gif);
     EXPECT_FALSE(s.ok);
-    EXPECT_NE(s.error.find("at most 32767 frames"), std::string::npos) << s.error;
+    EXPECT_NE(s.Error().find("at most 32767 frames"), std::string::npos) << s.Error();
     EXPECT_FALSE(fs::exists(s.outputPath));
     EXPECT_TRUE(swf.TempFolderEmpty());
   }
@@ -311,7 +311,7 @@ TEST(GifConverter, SettingsNoOutputCanHoldAreRefusedBeforeAnyWork) {
     job.settings.height = c.height;
     const auto outcome = job.Convert(WriteGif(job.in / "s.gif", {10, 10}));
     EXPECT_FALSE(outcome.ok);
-    EXPECT_NE(outcome.error.find(c.reason), std::string::npos) << outcome.error;
+    EXPECT_NE(outcome.Error().find(c.reason), std::string::npos) << outcome.Error();
     EXPECT_FALSE(fs::exists(outcome.outputPath));
   }
   Job fits(kOutputSwf, 255);
@@ -337,7 +337,7 @@ TEST(GifConverter, NoConversionOrExportWritesOverItsOwnInput) {
   for (const std::string& input : {named, job.in / "links/clip.gif", inTemp, job.in / "link.gif"}) {
     const auto outcome = job.Convert(input);
     EXPECT_FALSE(outcome.ok) << input;
-    EXPECT_FALSE(outcome.error.empty()) << input;
+    EXPECT_FALSE(outcome.Error().empty()) << input;
   }
   for (const std::string& kept : {named, job.in / "clip.avi", inTemp})
     EXPECT_EQ(testing::ReadAll(kept), gifBytes) << kept;
@@ -382,7 +382,7 @@ TEST(WriteRecordedFrames, PackedFramesPlayInStepOrderWhereverThePackLies) {
     std::ostringstream log, err;
     const ConversionOutcome outcome =
         WriteRecordedFrames(out / "clip.avi", frames, work / "clip.gif", settings, 5, log, err);
-    ASSERT_TRUE(outcome.ok) << outcome.error << err.str();
+    ASSERT_TRUE(outcome.ok) << outcome.Error() << err.str();
     const auto movie = testing::ReadAvi(testing::ReadAll(out / "clip.avi"));
     ASSERT_EQ(movie.frames.size(), 5u) << base;
     for (std::size_t i = 0; i < 5; ++i) {

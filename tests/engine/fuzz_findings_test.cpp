@@ -66,7 +66,7 @@ TEST(FuzzFindings, BothRecordingRoadsGiveTheSameOutput) {
         outcomes.push_back(converter.Convert(file.string()));
       }
       const std::string where = file.filename().string() + " " + std::string(kind);
-      ASSERT_EQ(outcomes[0].ok, outcomes[1].ok) << where << ": " << outcomes[0].error << " / " << outcomes[1].error;
+      ASSERT_EQ(outcomes[0].ok, outcomes[1].ok) << where << ": " << outcomes[0].Error() << " / " << outcomes[1].Error();
       if (outcomes[0].ok) {
         EXPECT_EQ(testing::ReadAll(outcomes[0].outputPath), testing::ReadAll(outcomes[1].outputPath)) << where;
       }

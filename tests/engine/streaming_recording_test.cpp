@@ -38,7 +38,7 @@ TEST(RecordStreaming, NumbersFramesByTheirStepsLikeAFrameRecorderPass) {
     options.workFolder = dir.Path();
     options.encoderThreads = threads;
     const auto outcome = RecordStreaming(dir / "a.gif", options);
-    ASSERT_TRUE(outcome.ok) << outcome.error;
+    ASSERT_TRUE(outcome.ok) << outcome.Error();
     EXPECT_EQ(outcome.frames, 4);
     EXPECT_EQ(outcome.totalSteps, (100 + 300 + 100 + 150) / 100);
     EXPECT_EQ(outcome.failures, 0);
@@ -51,7 +51,7 @@ TEST(RecordStreaming, NumbersFramesByTheirStepsLikeAFrameRecorderPass) {
     ResetTempFolder(dir.Path());
     options.realTimeFps = 4;
     const auto real = RecordStreaming(dir / "a.gif", options);
-    ASSERT_TRUE(real.ok) << real.error;
+    ASSERT_TRUE(real.ok) << real.Error();
     EXPECT_EQ(real.frames, 4);
     EXPECT_EQ(real.imageSteps, (std::vector<long long>{0, 1, 4, 5}));
     EXPECT_EQ(TempFiles(dir.Path()), (std::set<std::string>{"a.gif00000.jpg", "a.gif00001.jpg", "a.gif00005.jpg"}));
@@ -86,7 +86,7 @@ TEST(RecordStreaming, DamageKeepsTheFramesBeforeItWithTheRecordersTimes) {
     testing::TempDir dir;
     testing::WriteAll(dir / c.name, c.bytes);
     const auto outcome = RecordStreaming(dir / c.name, StreamingOptions{dir.Path()});
-    ASSERT_TRUE(outcome.ok) << c.name << ": " << outcome.error;
+    ASSERT_TRUE(outcome.ok) << c.name << ": " << outcome.Error();
     EXPECT_EQ(outcome.frames, c.frames) << c.name;
     EXPECT_EQ(outcome.totalSteps, c.totalSteps) << c.name;
     EXPECT_EQ(TempFiles(dir.Path()).size(), static_cast<std::size_t>(c.frames)) << c.name;
@@ -111,7 +111,7 @@ TEST(RecordStreaming, FilesWithoutFramesFail) {
   for (const char* name : {"none.gif", "png.gif", "missing.gif"}) {
     const auto outcome = RecordStreaming(dir / name, StreamingOptions{dir.Path()});
     EXPECT_FALSE(outcome.ok) << name;
-    EXPECT_FALSE(outcome.error.empty()) << name;
+    EXPECT_FALSE(outcome.Error().empty()) << name;
   }
 }
 
@@ -142,7 +142,7 @@ TEST(RecordStreaming, PassesPastTheirLimitsStopOnceThatIsCertain) {
   ResetTempFolder(dir.Path());
   const auto many = RecordStreaming(dir / "slow.gif", capped);
   EXPECT_FALSE(many.ok);
-  EXPECT_NE(many.error.find("more frames than the 3"), std::string::npos) << many.error;
+  EXPECT_NE(many.Error().find("more frames than the 3"), std::string::npos) << many.Error();
   EXPECT_EQ(TempFiles(dir.Path()).size(), 3u);
 
   // Forty frames of 50 ms number forty files but last 20 steps.
@@ -151,7 +151,7 @@ TEST(RecordStreaming, PassesPastTheirLimitsStopOnceThatIsCertain) {
   testing::WriteAll(dir / "fast.gif", fast.Bytes());
   options.maxSteps = 20;
   const auto kept = RecordStreaming(dir / "fast.gif", options);
-  ASSERT_TRUE(kept.ok) << kept.error;
+  ASSERT_TRUE(kept.ok) << kept.Error();
   EXPECT_EQ(kept.totalSteps, 20);
 }
 
@@ -171,7 +171,7 @@ TEST(RecordStreaming, EncoderThreadsFitTheMemoryBudget) {
     options.encoderThreads = 8;
     options.memoryBudget = c.budget;
     const auto outcome = RecordStreaming(dir / "m.gif", options);
-    EXPECT_EQ(outcome.ok, c.threads > 0) << c.budget << ": " << outcome.error;
+    EXPECT_EQ(outcome.ok, c.threads > 0) << c.budget << ": " << outcome.Error();
     if (outcome.ok) {
       EXPECT_EQ(outcome.encoderThreads, c.threads) << c.budget;
     }

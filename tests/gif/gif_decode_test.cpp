@@ -231,6 +231,54 @@ TEST(GifDamage, CompleteFramesBeforeTheDamageAreKept) {
   EXPECT_EQ(loaded.Pixels(1), whole.Pixels(1));
 }
 
+// Each hostile file says why it is refused, or what cut its frames short.
+TEST(GifEnding, EveryRefusalAndEveryDamageIsNamed) {
+  TestGif gif{8, 8, kFour, 0, {}};
+  for (int i = 0; i < 3; ++i) gif.images.push_back(Image({0, 0, 8, 8}, testing::Pattern(8, 8, 4, i + 1), 1, 10 + i));
+  const std::vector<std::uint8_t> bytes = EncodeGif(gif);
+  const auto prefix = [&](std::size_t size) { return std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + std::ptrdiff_t(size)); };
+  const auto withBytes = [&](std::size_t at, std::vector<std::uint8_t> values) {
+    std::vector<std::uint8_t> changed = bytes;
+    std::copy(values.begin(), values.end(), changed.begin() + std::ptrdiff_t(at));
+    return changed;
+  };
+  const std::size_t second = ImageOffset(bytes, 1), third = ImageOffset(bytes, 2);
+  struct Case {
+    std::string name;
+    std::vector<std::uint8_t> bytes;
+    bool refused;
+    std::string text;  // of Ending()
+  };
+  const std::vector<Case> cases = {
+      {"a PNG", {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 0, 0, 0}, true,
+       "not a GIF file (it does not start with \"GIF8\")"},
+      {"cut to 30 bytes", prefix(30), true, "the file ends early in frame 1"},
+      {"no image", {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, ';'}, true, "the GIF holds no image"},
+      {"a screen above the pixel limit", EncodeGif({16384, 16385, kFour, 0, {Image({0, 0, 1, 1}, {0})}}), true,
+       "its screen is 16384 x 16385, more than the 268435456 pixels a frame may have"},
+      {"the first image cut", prefix(ImageOffset(bytes, 0) + 14), true, "the file ends early in frame 1"},
+      {"whole", bytes, false, ""},
+      {"no trailer", prefix(bytes.size() - 1), false, ""},
+      {"the second image cut", prefix(second + 14), false, "the file ends early in frame 2"},
+      {"the third image cut", prefix(third + 14), false, "the file ends early in frame 3"},
+      {"a bad record after frame 2", withBytes(third - 8, {0x99}), false, "bad data in frame 3"},
+      {"the third image above the pixel limit", withBytes(third + 5, {0xFF, 0xFF, 0xFF, 0xFF}), false,
+       "frame 3 is 65535 x 65535, more than the 268435456 pixels a frame may have"},
+      {"the third image's code past the table", withBytes(third + 11, {2, 0xFF, 0xFF}), false, "bad data in frame 3"},
+  };
+  for (const Case& c : cases) {
+    GifDecoder decoder(GifCodec::kMaxDecodedBytes);
+    GifDecoder::Result result;
+    EXPECT_EQ(decoder.Decode(c.bytes, result), !c.refused) << c.name;
+    EXPECT_EQ(ProblemText(decoder.Ending()), c.text) << c.name;
+  }
+  // The memory limit says both figures.
+  GifDecoder small(2000);
+  GifDecoder::Result result;
+  EXPECT_FALSE(small.Decode(bytes, result));
+  EXPECT_EQ(ProblemText(small.Ending()), "it needs about 3 KiB of memory, more than the limit of 2 KiB");
+}
+
 TEST(GifDamage, AShortGraphicControlIsIgnored) {
   // Screen 1 x 1, 2-colour table, a 2-byte graphic control that would make
   // index 1 transparent, one image of index 1 (codes: clear, 1, end).
