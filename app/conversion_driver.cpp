@@ -83,8 +83,7 @@ void ConversionDriver::Convert() {
   window_.ResetTempFolder();
   window_.Timer1().Start(100);
   DeclareOutputSize();
-  window_.Preview().Load(window_.CurrentFile());
-  if (recorder.FrameCount() == 1) window_.Preview().Load(window_.CurrentFile());
+  window_.Preview().Load(window_.CurrentFile(), true);
   if (!HasFrames()) return FinishFile(false);
   recorder.StartPlayback();
 }

@@ -315,8 +315,7 @@ void MainWindow::TogglePreview() {
   // frames to record).
   const bool holdsFile = recorder.FilePath() == currentFile_.toStdString() && recorder.FrameCount() > 0;
   if (!previewPlaying_ || !holdsFile) {
-    preview_->Load(currentFile_);
-    if (driver_->Converting() && recorder.FrameCount() == 1) preview_->Load(currentFile_);
+    preview_->Load(currentFile_, driver_->Converting());
   }
   if (previewPlaying_) {
     actions_->SetListCommandsEnabled(true);

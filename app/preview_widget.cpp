@@ -23,8 +23,9 @@ PreviewWidget::PreviewWidget(std::unique_ptr<PlaybackClock> clock, QWidget* pare
 
 PreviewWidget::~PreviewWidget() { recorder_->StopPlayback(); }
 
-bool PreviewWidget::Load(const QString& path) {
-  const bool loaded = recorder_->LoadGif(path.toStdString());
+bool PreviewWidget::Load(const QString& path, bool forPass) {
+  const std::string file = path.toStdString();
+  const bool loaded = forPass ? recorder_->LoadForPass(file) : recorder_->LoadGif(file);
   Refresh();
   return loaded;
 }

@@ -23,8 +23,9 @@ class PreviewWidget final : public QFrame {
 
   FrameRecorder& Recorder() { return *recorder_; }
   const FrameRecorder& Recorder() const { return *recorder_; }
-  // Loads a file into the recorder (stopping its pass first) and repaints.
-  bool Load(const QString& path);
+  // Loads a file into the recorder (stopping its pass first) and repaints;
+  // `forPass` loads a still twice, as a recording pass needs it.
+  bool Load(const QString& path, bool forPass = false);
   // The picture painted last, as drawn before stretching (tests read it).
   const QImage& ShownImage() const { return shown_; }
   // Repaints after the recorder's position was changed from outside.

@@ -15,6 +15,7 @@
 #include "engine/streaming_recording.h"
 #include "engine/work_paths.h"
 #include "imaging/file_io.h"
+#include "imaging/null_stream.h"
 #include "imaging/paths.h"
 #include "imaging/pixel_image.h"
 #include "writers/avi/avi_writer.h"
@@ -24,12 +25,6 @@
 namespace reelmill {
 
 namespace {
-
-// Swallows what nobody wants to read.
-class NullStream : public std::ostream {
- public:
-  NullStream() : std::ostream(nullptr) {}
-};
 
 // Why the AVI writer's `code` came back, `error` being errno as it left it.
 Problem AviProblem(int code, int error, const std::string& outputPath) {
@@ -296,9 +291,7 @@ GifConverter::Recorded GifConverter::RecordWithFrameRecorder(const std::string& 
   FrameRecorder recorder(clock);
   recorder.SetWorkFolder(workFolder_);
   recorder.SetJpegQuality(settings_.quality);
-  recorder.LoadGif(gifPath);
-  // A still picture is shown twice, so one pass has two frames to record.
-  if (recorder.FrameCount() == 1) recorder.LoadGif(gifPath);
+  recorder.LoadForPass(gifPath);
   if (recorder.FrameCount() == 0) {
     recorded.problem = recorder.LoadProblem() ? recorder.LoadProblem() : ProblemOf(ProblemCode::NoImage);
     return recorded;

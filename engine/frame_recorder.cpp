@@ -36,6 +36,11 @@ bool FrameRecorder::LoadGif(const std::string& path) {
   return loaded;
 }
 
+bool FrameRecorder::LoadForPass(const std::string& path) {
+  const bool loaded = LoadGif(path);
+  return FrameCount() == 1 ? LoadGif(path) : loaded;
+}
+
 void FrameRecorder::StartPlayback() {
   if (playing_ || FrameCount() <= 1) return;
   playing_ = true;

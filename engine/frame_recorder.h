@@ -30,6 +30,9 @@ class FrameRecorder {
   // every frame's display time and the steps of one pass. Returns the result
   // of decoding the file.
   bool LoadGif(const std::string& path);
+  // Loads a GIF for a recording pass: a still is loaded twice, so that one
+  // pass has two frames to record.
+  bool LoadForPass(const std::string& path);
   // Why the last load failed, or what cut its frames short.
   const Problem& LoadProblem() const { return loadProblem_; }
 

@@ -102,8 +102,7 @@ Pass Recorder(const std::string& gif, const std::string& work, const Settings& s
   FrameRecorder recorder(clock);
   recorder.SetWorkFolder(work);
   recorder.SetJpegQuality(s.quality);
-  recorder.LoadGif(gif);
-  if (recorder.FrameCount() == 1) recorder.LoadGif(gif);
+  recorder.LoadForPass(gif);
   Pass pass;
   if (recorder.FrameCount() == 0 || (s.maxSteps > 0 && recorder.TotalSteps() > s.maxSteps)) return pass;
   recorder.SetOutputSize(s.width, s.height);

@@ -79,6 +79,13 @@ std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::string& path, 
   return bytes;
 }
 
+std::optional<std::string> PartialFileTarget(std::string_view name) {
+  if (name.size() < 3 + kPartialFileRandomChars || name.front() != '.' ||
+      name[name.size() - kPartialFileRandomChars - 1] != '.')
+    return std::nullopt;
+  return std::string(name.substr(1, name.size() - kPartialFileRandomChars - 2));
+}
+
 namespace {
 
 // Creates prefix + six random characters exclusively, with mode 0666 less
@@ -89,7 +96,7 @@ int CreateUniqueSibling(const std::string& prefix, std::string& path) {
   std::uniform_int_distribution<std::size_t> pick(0, sizeof kLetters - 2);
   for (int attempt = 0; attempt < 100; ++attempt) {
     path = prefix;
-    for (int i = 0; i < 6; ++i) path += kLetters[pick(random)];
+    for (std::size_t i = 0; i < kPartialFileRandomChars; ++i) path += kLetters[pick(random)];
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0 || errno != EEXIST) return fd;
   }

@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "imaging/problem.h"
@@ -32,6 +33,13 @@ std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::string& path,
 // Why `path` cannot be read as a regular file (not there, a folder, a pipe or
 // device, or the system's reason); no problem when it can be opened.
 Problem ReadableFileProblem(const std::string& path);
+
+// The partial file of a target named `targetName` is a hidden sibling:
+// "." + targetName + "." + kPartialFileRandomChars random letters.
+inline constexpr std::size_t kPartialFileRandomChars = 6;
+// The name of the target whose partial file is named `name`; nullopt when
+// `name` is not named like one.
+std::optional<std::string> PartialFileTarget(std::string_view name);
 
 // Writes a file through a temporary sibling in the same folder and renames it
 // over the target in Commit(), so a failed or abandoned write never costs the

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -172,10 +173,13 @@ TaskEnd BatchRunner::ConvertVideo(Task& task, const std::string& workFolder, con
   converter.SetTiming(plan_.timing);
   converter.SetOutputPath(task.output);
   converter.SetCancel(&interruption_.Requested());
-  const Interruption::PartialFiles partial{task.folder, "." + FileNameOf(task.output) + ".", "", false};
-  interruption_.TrackPartialFiles(partial);
-  const ConversionOutcome result = converter.Convert(task.item.path);
-  interruption_.UntrackPartialFiles(partial);
+  const ConversionOutcome result = [&] {
+    const Interruption::PartialFiles partial(interruption_, task.folder,
+                                             [output = FileNameOf(task.output)](std::string_view target) {
+                                               return target == output;
+                                             });
+    return converter.Convert(task.item.path);
+  }();
   task.line.frames = result.ok ? result.frames : 0;
   if (result.cancelled) return Ended(Outcome::NotDone, ProblemOf(ProblemCode::Interrupted));
   if (!result.ok) return Ended(Outcome::Failed, result.problem);
@@ -187,15 +191,18 @@ TaskEnd BatchRunner::ExportSequence(Task& task, const Resources& resources) {
   SequenceOptions options = plan_.sequence;
   options.memoryBudget = resources.memoryBudget;
   SequenceExport exporter(task.item.path, plan_.extension, task.folder, options);
-  const Interruption::PartialFiles partial{exporter.SequenceFolder(), "." + FileNameOf(task.item.path),
-                                           "." + plan_.extension + ".", true};
-  interruption_.TrackPartialFiles(partial);
-  if (!exporter.Open()) {
-    interruption_.UntrackPartialFiles(partial);
-    return Ended(Outcome::Failed, exporter.OpenProblem());
+  if (!exporter.Open()) return Ended(Outcome::Failed, exporter.OpenProblem());
+  {
+    // The frames' names: the GIF's name, a number, the extension.
+    const Interruption::PartialFiles partial(
+        interruption_, exporter.SequenceFolder(),
+        [gif = FileNameOf(task.item.path), tail = "." + plan_.extension](std::string_view target) {
+          if (!target.starts_with(gif) || !target.ends_with(tail)) return false;
+          const std::string_view number = target.substr(gif.size(), target.size() - gif.size() - tail.size());
+          return !number.empty() && std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; });
+        });
+    exporter.WriteAll(resources.threads, &interruption_.Requested());
   }
-  exporter.WriteAll(resources.threads, &interruption_.Requested());
-  interruption_.UntrackPartialFiles(partial);
   task.line.frames = exporter.Position() - exporter.Failures();
   if (!exporter.Done())
     return Ended(Outcome::NotDone, Refusal(ProblemCode::Interrupted,

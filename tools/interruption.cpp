@@ -9,6 +9,8 @@
 #include <ctime>
 #include <filesystem>
 
+#include "imaging/file_io.h"
+
 namespace reelmill {
 
 namespace {
@@ -65,9 +67,10 @@ void Interruption::RemoveTrackedAndExit(int signal) {
     std::lock_guard lock(mutex_);
     bool left = false;
     std::error_code ignored;
-    for (const PartialFiles& partial : partials_) {
+    for (const Partials& partial : partials_) {
       for (fs::directory_iterator it(partial.folder, ignored), end; !ignored && it != end; it.increment(ignored)) {
-        if (partial.Matches(it->path().filename().string())) {
+        const auto target = PartialFileTarget(it->path().filename().string());
+        if (target && partial.isOutput(*target)) {
           fs::remove(it->path(), ignored);
           left = true;  // looked at again, in case more came meanwhile
         }
@@ -97,24 +100,19 @@ void Interruption::UntrackFolder(const std::string& folder) {
   if (const auto it = std::find(folders_.begin(), folders_.end(), folder); it != folders_.end()) folders_.erase(it);
 }
 
-bool Interruption::PartialFiles::Matches(const std::string& name) const {
-  constexpr std::size_t kRandom = 6;
-  if (name.size() < prefix.size() + tail.size() + kRandom || name.compare(0, prefix.size(), prefix) != 0) return false;
-  const std::size_t tailAt = name.size() - kRandom - tail.size();
-  if (name.compare(tailAt, tail.size(), tail) != 0) return false;
-  const std::string number = name.substr(prefix.size(), tailAt - prefix.size());
-  if (!numbered) return number.empty();
-  return !number.empty() && std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; });
+Interruption::PartialFiles::PartialFiles(Interruption& interruption, std::string folder,
+                                         std::function<bool(std::string_view)> isOutput)
+    : interruption_(interruption) {
+  std::lock_guard lock(interruption_.mutex_);
+  id_ = interruption_.nextPartials_++;
+  interruption_.partials_.push_back(Partials{id_, std::move(folder), std::move(isOutput)});
 }
 
-void Interruption::TrackPartialFiles(const PartialFiles& files) {
-  std::lock_guard lock(mutex_);
-  partials_.push_back(files);
-}
-
-void Interruption::UntrackPartialFiles(const PartialFiles& files) {
-  std::lock_guard lock(mutex_);
-  if (const auto it = std::find(partials_.begin(), partials_.end(), files); it != partials_.end()) partials_.erase(it);
+Interruption::PartialFiles::~PartialFiles() {
+  std::lock_guard lock(interruption_.mutex_);
+  auto& partials = interruption_.partials_;
+  partials.erase(std::remove_if(partials.begin(), partials.end(), [&](const Partials& p) { return p.id == id_; }),
+                 partials.end());
 }
 
 }  // namespace reelmill

@@ -10,6 +10,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -30,18 +31,6 @@ class Interruption {
   // The first signal's number, 0 without one.
   int Signal() const { return signal_.load(); }
 
-  // The atomic writer's partial files of one output: in `folder`, named
-  // `prefix`, then a frame number when `numbered`, then `tail`, then six
-  // characters.
-  struct PartialFiles {
-    std::string folder;
-    std::string prefix;
-    std::string tail;
-    bool numbered = false;
-    bool operator==(const PartialFiles&) const = default;
-    bool Matches(const std::string& name) const;
-  };
-
   // What a forced exit removes: folders with everything in them, and the
   // partial files of the outputs under way.
   // Creates a folder from a mkdtemp pattern and tracks it, with no moment in
@@ -49,8 +38,19 @@ class Interruption {
   // empty text (errno set).
   std::string MakeTrackedFolder(std::string pattern);
   void UntrackFolder(const std::string& folder);
-  void TrackPartialFiles(const PartialFiles& files);
-  void UntrackPartialFiles(const PartialFiles& files);
+  // The atomic writer's partial files in `folder` whose targets `isOutput`
+  // names, tracked while the handle lives.
+  class PartialFiles {
+   public:
+    PartialFiles(Interruption& interruption, std::string folder, std::function<bool(std::string_view)> isOutput);
+    ~PartialFiles();
+    PartialFiles(const PartialFiles&) = delete;
+    PartialFiles& operator=(const PartialFiles&) = delete;
+
+   private:
+    Interruption& interruption_;
+    std::size_t id_;
+  };
 
  private:
   void Watch();
@@ -63,7 +63,13 @@ class Interruption {
   std::function<void(int)> onFirst_;
   std::mutex mutex_;
   std::vector<std::string> folders_;
-  std::vector<PartialFiles> partials_;
+  struct Partials {
+    std::size_t id;
+    std::string folder;
+    std::function<bool(std::string_view)> isOutput;
+  };
+  std::vector<Partials> partials_;
+  std::size_t nextPartials_ = 0;
   std::thread watcher_;
 };
 

@@ -8,7 +8,9 @@
 #include <ostream>
 #include <sstream>
 
+#include "engine/input_guard.h"
 #include "imaging/file_io.h"
+#include "imaging/null_stream.h"
 #include "imaging/paths.h"
 #include "tools/command_line.h"
 #include "tools/exit_status.h"
@@ -21,11 +23,6 @@ namespace {
 
 constexpr int kMaxSwfFps = SwfMovie::kMaxFrameRate;
 constexpr std::uint64_t kMaxFrameHeaderScan = 64ull << 20;
-
-class NullStream : public std::ostream {
- public:
-  NullStream() : std::ostream(nullptr) {}
-};
 
 int MuxUsageError(std::ostream& err, const std::string& message) { return UsageError(err, message, "mux"); }
 
@@ -56,11 +53,6 @@ std::string LastLine(const std::string& text) {
 
 std::string SizeText(const JpegFrameSize& size) {
   return std::to_string(size.width) + "x" + std::to_string(size.height);
-}
-
-bool SameFile(const std::string& a, const std::string& b) {
-  std::error_code error;
-  return std::filesystem::equivalent(a, b, error);
 }
 
 }  // namespace
