@@ -75,36 +75,36 @@ void FileAdder::Launch(Job& j) {
 
   // Each row is posted as soon as it and every row before it are known, so
   // rows arrive in order however the threads finish.
-  auto deliverReady = [this](Job& j) {
-    while (j.delivered < static_cast<int>(j.results.size()) && j.results[static_cast<std::size_t>(j.delivered)]) {
-      const FileProbe probe = *j.results[static_cast<std::size_t>(j.delivered)];
-      const QString path = j.paths.at(j.delivered++);
+  auto deliverReady = [this](Job& pending) {
+    while (pending.delivered < static_cast<int>(pending.results.size()) && pending.results[static_cast<std::size_t>(pending.delivered)]) {
+      const FileProbe probe = *pending.results[static_cast<std::size_t>(pending.delivered)];
+      const QString path = pending.paths.at(pending.delivered++);
       QMetaObject::invokeMethod(
           this,
-          [this, job = j.self, path, probe] {
+          [this, job = pending.self, path, probe] {
             if (!job.expired()) emit RowReady(path, probe.count, probe.width, probe.height);
           },
           Qt::QueuedConnection);
     }
-    if (j.delivered == static_cast<int>(j.results.size()) && !j.stop) {
-      j.stop = true;  // once: the other threads find nothing left to do
+    if (pending.delivered == static_cast<int>(pending.results.size()) && !pending.stop) {
+      pending.stop = true;  // once: the other threads find nothing left to do
       QMetaObject::invokeMethod(
           this,
-          [this, job = j.self] {
+          [this, job = pending.self] {
             if (auto alive = job.lock()) Finish(alive.get());
           },
           Qt::QueuedConnection);
     }
   };
-  auto probeLoop = [this, deliverReady](Job& j) {
-    for (int i; !j.stop && (i = j.next++) < static_cast<int>(j.results.size());) {
+  auto probeLoop = [this, deliverReady](Job& work) {
+    for (int i; !work.stop && (i = work.next++) < static_cast<int>(work.results.size());) {
       // Read only through const access: a non-const index detaches the
       // implicitly shared list, and two threads detaching it at once free
       // each other's copy.
-      const FileProbe probe = cache_.Probe(j.paths.at(i).toStdString());
-      std::lock_guard lock(j.mutex);
-      j.results[static_cast<std::size_t>(i)] = probe;
-      deliverReady(j);
+      const FileProbe probe = cache_.Probe(work.paths.at(i).toStdString());
+      std::lock_guard lock(work.mutex);
+      work.results[static_cast<std::size_t>(i)] = probe;
+      deliverReady(work);
     }
   };
   j.threads.emplace_back([this, &j, probeLoop, deliverReady] {

@@ -400,9 +400,9 @@ bool TiffCodec::SaveFile(const std::string& path, std::span<const PixelImage* co
   const PixelImage& image = *images[0];
   const int depth = image.BitCount();
 
-  std::vector<std::uint8_t>& bytes = file_;
-  bytes.clear();
-  MemoryFile file{{}, &bytes, 0};
+  std::vector<std::uint8_t>& encoded = file_;
+  encoded.clear();
+  MemoryFile file{{}, &encoded, 0};
   {
     TiffFile tiff(file, "w");
     TIFF* t = tiff.get();
@@ -484,7 +484,7 @@ bool TiffCodec::SaveFile(const std::string& path, std::span<const PixelImage* co
     }
     if (TIFFFlush(t) != 1) return false;
   }
-  return WriteFileAtomically(path, bytes);
+  return WriteFileAtomically(path, encoded);
 }
 
 }  // namespace reelmill
