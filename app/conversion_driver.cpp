@@ -19,8 +19,8 @@
 #include "app/time_source.h"
 #include "app/window_actions.h"
 #include "engine/conversion.h"
-#include "engine/input_guard.h"
 #include "engine/frame_recorder.h"
+#include "engine/input_guard.h"
 #include "engine/scale_image.h"
 #include "engine/work_paths.h"
 #include "imaging/image_properties.h"
@@ -53,7 +53,8 @@ ConversionDriver::~ConversionDriver() { timer2_->Stop(); }
 void ConversionDriver::Convert() {
   window_.CollectSettings();
   if (window_.Model().Count() == 0) return desktop_.Message(kNoFiles);
-  if (window_.CurrentFile().isEmpty()) return desktop_.Message(QStringLiteral("Please select the file you want to convert"));
+  if (window_.CurrentFile().isEmpty())
+    return desktop_.Message(QStringLiteral("Please select the file you want to convert"));
   const ConversionSettings& settings = window_.Settings();
   if (IsSequence(settings)) {
     if (window_.WorkFolder().size() < 2) return desktop_.Message(kNoFolder);
@@ -258,7 +259,7 @@ void ConversionDriver::WriteOutput() {
   const std::string gif = window_.CurrentFile().toStdString();
   // Frames that could not be written or scaled would leave gaps: no output.
   const Problem gaps = RecordingProblem(recorder.RecordFailures(), recorder.ScaleFailures(), recorder.RecordError(),
-                                       recorder.FrameCount(), settings, window_.WorkFolder());
+                                        recorder.FrameCount(), settings, window_.WorkFolder());
   ConversionOutcome outcome;
   if (!gaps) {
     outcome = reelmill::WriteOutput(window_.WorkFolder(), window_.WorkFolder(), gif, settings, recorder.TotalSteps(),
@@ -312,8 +313,7 @@ void ConversionDriver::ExportSequence(const QString& extension) {
   if (window_.WorkFolder().size() < 2) return desktop_.Message(kNoFolder);
   if (window_.CurrentFile().isEmpty()) return desktop_.Message(kNoGif);
   // The folder the Output page holds from its last reading of its controls.
-  const QString folder =
-      QString::fromStdString(FolderWithSlash(window_.Output().Members().outputFolder.toStdString()));
+  const QString folder = QString::fromStdString(FolderWithSlash(window_.Output().Members().outputFolder.toStdString()));
   ClearReports();
   RunSequenceExport(window_.CurrentFile(), extension, folder);
   ReportFailures();

@@ -14,8 +14,8 @@ class QWidget;
 namespace reelmill {
 
 struct SaveChoice {
-  QString path;     // the full path as the user confirmed it
-  int filter = 1;   // 1-based entry of the filter list that was selected
+  QString path;    // the full path as the user confirmed it
+  int filter = 1;  // 1-based entry of the filter list that was selected
 };
 
 class Desktop {

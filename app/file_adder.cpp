@@ -72,11 +72,11 @@ void FileAdder::Start(std::shared_ptr<Job> job) {
 }
 
 void FileAdder::Launch(Job& j) {
-
   // Each row is posted as soon as it and every row before it are known, so
   // rows arrive in order however the threads finish.
   auto deliverReady = [this](Job& pending) {
-    while (pending.delivered < static_cast<int>(pending.results.size()) && pending.results[static_cast<std::size_t>(pending.delivered)]) {
+    while (pending.delivered < static_cast<int>(pending.results.size()) &&
+           pending.results[static_cast<std::size_t>(pending.delivered)]) {
       const FileProbe probe = *pending.results[static_cast<std::size_t>(pending.delivered)];
       const QString path = pending.paths.at(pending.delivered++);
       QMetaObject::invokeMethod(

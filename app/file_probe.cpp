@@ -27,9 +27,7 @@ FileProbe DecodeWhole(const std::string& path) {
   return {static_cast<int>(frames.Count()), first->Width(), first->Height()};
 }
 
-bool IsGifPath(const std::string& path) {
-  return CodecRegistry::Instance().FormatFromPath(path) == ImageFormat::Gif;
-}
+bool IsGifPath(const std::string& path) { return CodecRegistry::Instance().FormatFromPath(path) == ImageFormat::Gif; }
 
 }  // namespace
 
@@ -43,8 +41,8 @@ FileProbe ProbeCache::Probe(const std::string& path) {
   if (!IsGifPath(path)) return DecodeWhole(path);
   const auto bytes = ReadFileBytes(path, kMaxWholeFileBytes);
   if (!bytes || bytes->empty()) return {};
-  const Key key{bytes->size(), std::hash<std::string_view>{}(std::string_view(
-                                   reinterpret_cast<const char*>(bytes->data()), bytes->size()))};
+  const Key key{bytes->size(), std::hash<std::string_view>{}(
+                                   std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()))};
   {
     std::lock_guard lock(mutex_);
     if (auto found = known_.find(key); found != known_.end()) return found->second;

@@ -23,7 +23,8 @@ LinkLabel::LinkLabel(Desktop& desktop, QString target, const QString& text, QWid
 QString LinkLabel::FailureText() {
   // The desktop reports no reason of its own: the closest is that nothing
   // is associated with the link.
-  return QStringLiteral("Unable to open hyperlink:\n\nThere is no application associated\nwith the given filename extension.");
+  return QStringLiteral(
+      "Unable to open hyperlink:\n\nThere is no application associated\nwith the given filename extension.");
 }
 
 void LinkLabel::Open() {
@@ -37,7 +38,9 @@ void LinkLabel::Open() {
 
 void LinkLabel::Recolour() {
   QPalette colours = palette();
-  const QColor text = hovered_ ? palette().color(QPalette::Highlight) : visited_ ? QColor(0x55, 0x1A, 0x8B) : QColor(0, 0, 0xEE);
+  const QColor text = hovered_   ? palette().color(QPalette::Highlight)
+                      : visited_ ? QColor(0x55, 0x1A, 0x8B)
+                                 : QColor(0, 0, 0xEE);
   colours.setColor(QPalette::WindowText, text);
   setPalette(colours);
 }

@@ -235,9 +235,9 @@ void MainWindow::MoveCurrentRow(int by, const QString& endMessage, bool atEnd) {
   model_->MoveRow(from, to);
   currentRow_ = to;
   auto* selection = list_->selectionModel();
-  selection->select(model_->index(from, 0),
-                    (otherWasSelected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect) |
-                        QItemSelectionModel::Rows);
+  selection->select(
+      model_->index(from, 0),
+      (otherWasSelected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect) | QItemSelectionModel::Rows);
   selection->setCurrentIndex(model_->index(to, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 

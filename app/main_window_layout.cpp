@@ -51,7 +51,9 @@ QLineEdit* ReadOnlyBox(QWidget* parent, const char* name, const char* accessible
 void MainWindow::BuildControls() {
   const DialogUnits du(fontMetrics());
   setFixedSize(du.Size(569, 424));
-  const auto place = [&](QWidget* w, int x, int y, int width, int height) { w->setGeometry(du.Rect(x, y, width, height)); };
+  const auto place = [&](QWidget* w, int x, int y, int width, int height) {
+    w->setGeometry(du.Rect(x, y, width, height));
+  };
 
   struct ButtonSpec {
     QAction* action;
@@ -59,12 +61,19 @@ void MainWindow::BuildControls() {
     int x, y;
   };
   const WindowActions& a = *actions_;
-  const ButtonSpec buttons[] = {
-      {a.exit, "Exit", 512, 396},        {a.addFiles, "ADD Gif(s)", 14, 20},  {a.removeAll, "Remove All", 14, 95},
-      {a.addFolder, "Add Folder", 14, 45}, {a.remove, "Remove", 14, 70},      {a.about, "About", 14, 220},
-      {a.convertAll, "Convert All", 14, 195}, {a.convert, "Convert", 14, 170}, {a.moveDown, "Move Down", 14, 145},
-      {a.moveUp, "Move Up", 14, 120},   {a.pause, "Pause", 386, 247},       {a.play, "Play", 326, 247},
-      {a.help, "Help", 506, 247}};
+  const ButtonSpec buttons[] = {{a.exit, "Exit", 512, 396},
+                                {a.addFiles, "ADD Gif(s)", 14, 20},
+                                {a.removeAll, "Remove All", 14, 95},
+                                {a.addFolder, "Add Folder", 14, 45},
+                                {a.remove, "Remove", 14, 70},
+                                {a.about, "About", 14, 220},
+                                {a.convertAll, "Convert All", 14, 195},
+                                {a.convert, "Convert", 14, 170},
+                                {a.moveDown, "Move Down", 14, 145},
+                                {a.moveUp, "Move Up", 14, 120},
+                                {a.pause, "Pause", 386, 247},
+                                {a.play, "Play", 326, 247},
+                                {a.help, "Help", 506, 247}};
   for (const ButtonSpec& spec : buttons) {
     QPushButton* button = ButtonFor(spec.action, QString::fromLatin1(spec.caption), this);
     button->setAutoDefault(false);

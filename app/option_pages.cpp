@@ -133,7 +133,8 @@ void OutputPage::FormatChosen() {
 
 void OutputPage::Browse() {
   // Cancelling empties the folder, as the folder chooser leaves no choice.
-  values_.outputFolder = QString::fromStdString(FolderWithSlash(desktop_.AskFolder(QStringLiteral("Open")).toStdString()));
+  values_.outputFolder =
+      QString::fromStdString(FolderWithSlash(desktop_.AskFolder(QStringLiteral("Open")).toStdString()));
   folder_->setText(values_.outputFolder);
 }
 

@@ -23,8 +23,8 @@ std::string DefaultOutputFolder() {
 QString HelpFilePath() {
   const QString beside = QString::fromStdString(ModuleFolder()) + kHelpFileName;
   if (QFileInfo::exists(beside)) return beside;
-  const QString installed =
-      QDir::cleanPath(QString::fromStdString(ModuleFolder()) + QStringLiteral("../share/doc/reelmill/") + kHelpFileName);
+  const QString installed = QDir::cleanPath(QString::fromStdString(ModuleFolder()) +
+                                            QStringLiteral("../share/doc/reelmill/") + kHelpFileName);
   return QFileInfo::exists(installed) ? installed : beside;
 }
 

@@ -7,7 +7,7 @@ int ApplyPercent(int value, std::string_view item) {
     std::string_view item;
     double factor;
   };
-  static constexpr Factor kFactors[] = {{"10%", 0.1}, {"25%", 0.25}, {"50%", 0.5},   {"75%", 0.75},
+  static constexpr Factor kFactors[] = {{"10%", 0.1},   {"25%", 0.25}, {"50%", 0.5},  {"75%", 0.75},
                                         {"125%", 1.25}, {"150%", 1.5}, {"175%", 1.75}};
   if (item == "200%") return value * 2;
   for (const Factor& f : kFactors)

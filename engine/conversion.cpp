@@ -79,20 +79,19 @@ std::string DamageText(const Problem& damage, int converted, int announced) {
   if (!damage) return {};
   // The damaged frame was one of them, whether or not the blocks' walk saw it whole.
   const long long frames = std::max<long long>({converted, announced, damage.frame + 1});
-  return "converted " + std::to_string(converted) + " of " + std::to_string(frames) + " frames: " +
-         ProblemText(damage);
+  return "converted " + std::to_string(converted) + " of " + std::to_string(frames) + " frames: " + ProblemText(damage);
 }
 
-ConversionOutcome WriteOutput(const std::string& tempBase, const std::string& outputFolder,
-                              const std::string& gifPath, const ConversionSettings& settings, long long totalSteps,
-                              std::ostream& log, std::ostream& err) {
+ConversionOutcome WriteOutput(const std::string& tempBase, const std::string& outputFolder, const std::string& gifPath,
+                              const ConversionSettings& settings, long long totalSteps, std::ostream& log,
+                              std::ostream& err) {
   return WriteOutputTo(OutputPathFor(outputFolder, gifPath, settings.outputKind), tempBase, gifPath, settings,
                        totalSteps, log, err);
 }
 
-ConversionOutcome WriteOutputTo(const std::string& outputPath, const std::string& tempBase,
-                                const std::string& gifPath, const ConversionSettings& settings, long long totalSteps,
-                                std::ostream& log, std::ostream& err) {
+ConversionOutcome WriteOutputTo(const std::string& outputPath, const std::string& tempBase, const std::string& gifPath,
+                                const ConversionSettings& settings, long long totalSteps, std::ostream& log,
+                                std::ostream& err) {
   // Steps without a file (the later steps of a long frame) cost nothing.
   std::vector<RecordedFrame> frames;
   for (const long long step : RecordedSteps(tempBase, gifPath, totalSteps))
@@ -190,8 +189,8 @@ ConversionOutcome GifConverter::WriteRealTime(const std::string& gifPath, const 
                                               const ConversionSettings& settings, std::ostream& log,
                                               std::ostream& err) const {
   ConversionOutcome outcome;
-  outcome.outputPath = outputPath_.empty() ? OutputPathFor(settings.outputFolder, gifPath, settings.outputKind)
-                                           : outputPath_;
+  outcome.outputPath =
+      outputPath_.empty() ? OutputPathFor(settings.outputFolder, gifPath, settings.outputKind) : outputPath_;
   const std::vector<long long> repeats = RealTimeRepeats(recorded.imageDelays, EffectiveFrameRate(settings.frameRate));
   // Each image's recorded frame, found by the step it was recorded at.
   std::vector<RecordedFrame> images;
@@ -208,11 +207,10 @@ ConversionOutcome GifConverter::WriteRealTime(const std::string& gifPath, const 
   }
   if (settings.outputKind == kOutputAvi) return WriteAvi(outcome, images, times, settings, log, err);
   if (movieFrames > static_cast<long long>(kMaxJpegMovieFrames)) {
-    outcome.problem = Refusal(ProblemCode::TooLong, "a SWF movie holds at most " + std::to_string(kMaxJpegMovieFrames) +
-                                                        " frames, and at " +
-                                                        std::to_string(EffectiveFrameRate(settings.frameRate)) +
-                                                        " frames per second this GIF needs " +
-                                                        std::to_string(movieFrames));
+    outcome.problem =
+        Refusal(ProblemCode::TooLong, "a SWF movie holds at most " + std::to_string(kMaxJpegMovieFrames) +
+                                          " frames, and at " + std::to_string(EffectiveFrameRate(settings.frameRate)) +
+                                          " frames per second this GIF needs " + std::to_string(movieFrames));
     return outcome;
   }
   return WriteSwf(outcome, images, firstFrame, movieFrames, settings);
@@ -276,8 +274,8 @@ GifConverter::Recorded GifConverter::RecordStreamingPass(const std::string& gifP
   recorded.imagesAnnounced = streamed.imagesAnnounced;
   for (const auto& [step, entry] : recorded.pack->Frames())
     recorded.frames.push_back(RecordedFrame{step, entry.path, entry.offset, entry.size, false});
-  recorded.problem = RecordingProblem(streamed.failures, streamed.scaleFailures, streamed.writeError,
-                                      streamed.frames, settings_, workFolder_);
+  recorded.problem = RecordingProblem(streamed.failures, streamed.scaleFailures, streamed.writeError, streamed.frames,
+                                      settings_, workFolder_);
   recorded.ok = !recorded.problem;
   recorded.width = streamed.width;
   recorded.height = streamed.height;
@@ -340,8 +338,8 @@ ConversionOutcome GifConverter::Convert(const std::string& gifPath) {
 
   // Real timing needs each image's own delay, which only the streaming road keeps.
   const bool realTime = timing_ == OutputTiming::Real;
-  Recorded recorded = road_ == RecordingRoad::Streaming || realTime ? RecordStreamingPass(gifPath)
-                                                                    : RecordWithFrameRecorder(gifPath);
+  Recorded recorded =
+      road_ == RecordingRoad::Streaming || realTime ? RecordStreamingPass(gifPath) : RecordWithFrameRecorder(gifPath);
   if (recorded.ok && !(cancel_ && cancel_->load())) {
     ConversionSettings settings = settings_;
     if (settings.width <= 0 || settings.height <= 0) {

@@ -44,9 +44,9 @@ std::string DamageText(const Problem& damage, int converted, int announced);
 // replaced only by a complete new file, and never when it is the GIF itself.
 // The work follows the recorded files, not the steps. `log` receives the AVI
 // writer's per-frame lines, `err` its diagnostics.
-ConversionOutcome WriteOutput(const std::string& tempBase, const std::string& outputFolder,
-                              const std::string& gifPath, const ConversionSettings& settings, long long totalSteps,
-                              std::ostream& log, std::ostream& err);
+ConversionOutcome WriteOutput(const std::string& tempBase, const std::string& outputFolder, const std::string& gifPath,
+                              const ConversionSettings& settings, long long totalSteps, std::ostream& log,
+                              std::ostream& err);
 
 // A recorded frame: a whole file, or a piece of one (a pack of frames).
 struct RecordedFrame {
@@ -64,9 +64,9 @@ ConversionOutcome WriteRecordedFrames(const std::string& outputPath, const std::
                                       long long totalSteps, std::ostream& log, std::ostream& err);
 
 // The same into the file `outputPath`.
-ConversionOutcome WriteOutputTo(const std::string& outputPath, const std::string& tempBase,
-                                const std::string& gifPath, const ConversionSettings& settings, long long totalSteps,
-                                std::ostream& log, std::ostream& err);
+ConversionOutcome WriteOutputTo(const std::string& outputPath, const std::string& tempBase, const std::string& gifPath,
+                                const ConversionSettings& settings, long long totalSteps, std::ostream& log,
+                                std::ostream& err);
 
 // Why `settings` cannot give an output of their kind, before any work (a SWF
 // frame rate above what its header holds, a declared size above the pixel

@@ -50,8 +50,7 @@ bool FramePack::Add(long long step, std::span<const std::uint8_t> jpeg) {
   }
   std::size_t done = 0;
   while (done < jpeg.size()) {
-    const ssize_t n =
-        ::pwrite(fd, jpeg.data() + done, jpeg.size() - done, static_cast<off_t>(entry.offset + done));
+    const ssize_t n = ::pwrite(fd, jpeg.data() + done, jpeg.size() - done, static_cast<off_t>(entry.offset + done));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return false;
     done += static_cast<std::size_t>(n);

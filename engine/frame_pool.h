@@ -35,8 +35,7 @@ class FramePool {
   // Writes one frame to `path`; `tag` is the caller's (a step, an index).
   // Each thread gets its own writer from `makeWriter`, so encoders keep
   // their state between frames.
-  using FrameWriter =
-      std::function<FrameWriteResult(const PixelImage& frame, const std::string& path, long long tag)>;
+  using FrameWriter = std::function<FrameWriteResult(const PixelImage& frame, const std::string& path, long long tag)>;
 
   FramePool(int threads, const std::function<FrameWriter()>& makeWriter);
   ~FramePool();

@@ -17,8 +17,7 @@ int StepsOf(int displayTimeMs) { return std::max(1, displayTimeMs / kStepMs); }
 bool DescribedTableHolds(const AnimatedGifControl& described, int imagesDecoded) {
   // A still is never a table; otherwise every walked frame must be in the
   // table and every one of them must have decoded in the full decode.
-  return described.GraphicBlocks() <= 1 ||
-         (described.FramesLeftOut() == 0 && described.TableSize() == imagesDecoded);
+  return described.GraphicBlocks() <= 1 || (described.FramesLeftOut() == 0 && described.TableSize() == imagesDecoded);
 }
 
 int DisplayMsAt(const AnimatedGifControl& control, int index) {

@@ -109,11 +109,11 @@ void ScaleImage(PixelImage& image, int width, int height) {
   // source pixels it covers.
   int parameterCount = 0;
   std::unique_ptr<pixman_fixed_t, decltype(&free)> parameters(
-      pixman_filter_create_separable_convolution(
-          &parameterCount, pixman_double_to_fixed(scaleX > 1 ? scaleX : 1.0),
-          pixman_double_to_fixed(scaleY > 1 ? scaleY : 1.0), PIXMAN_KERNEL_CUBIC, PIXMAN_KERNEL_CUBIC,
-          scaleX > 1 ? PIXMAN_KERNEL_BOX : PIXMAN_KERNEL_IMPULSE, scaleY > 1 ? PIXMAN_KERNEL_BOX : PIXMAN_KERNEL_IMPULSE,
-          4, 4),
+      pixman_filter_create_separable_convolution(&parameterCount, pixman_double_to_fixed(scaleX > 1 ? scaleX : 1.0),
+                                                 pixman_double_to_fixed(scaleY > 1 ? scaleY : 1.0), PIXMAN_KERNEL_CUBIC,
+                                                 PIXMAN_KERNEL_CUBIC,
+                                                 scaleX > 1 ? PIXMAN_KERNEL_BOX : PIXMAN_KERNEL_IMPULSE,
+                                                 scaleY > 1 ? PIXMAN_KERNEL_BOX : PIXMAN_KERNEL_IMPULSE, 4, 4),
       &free);
   if (!parameters) return;
   pixman_image_set_filter(src.get(), PIXMAN_FILTER_SEPARABLE_CONVOLUTION, parameters.get(), parameterCount);

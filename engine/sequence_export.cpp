@@ -38,8 +38,7 @@ std::uint64_t EncoderBytes(const std::string& extension, int width, int height) 
 }  // namespace
 
 JobMemory SequenceMemory(int width, int height, const std::string& extension, const SequenceOptions& options) {
-  const bool scaling =
-      options.width > 0 && options.height > 0 && (options.width != width || options.height != height);
+  const bool scaling = options.width > 0 && options.height > 0 && (options.width != width || options.height != height);
   const int outputWidth = scaling ? options.width : width;
   const int outputHeight = scaling ? options.height : height;
   // Scaling holds a true-colour copy, the copy grown by its replicated
@@ -155,9 +154,7 @@ void SequenceExport::WriteAll(int threads, const std::atomic<bool>* cancel) {
   failures_ += failed.failures;
 }
 
-Problem SequenceExport::Damage() const {
-  return Done() && cursor_ && position_ > 0 ? cursor_->Ending() : Problem{};
-}
+Problem SequenceExport::Damage() const { return Done() && cursor_ && position_ > 0 ? cursor_->Ending() : Problem{}; }
 
 Problem SequenceExport::WriteProblem() const {
   if (failures_ == 0) return {};

@@ -41,8 +41,7 @@ class SequenceExport {
   // `extension` is lower case and picks the format ("bmp", "tga", "jpg",
   // "gif", "png" or "tiff"); `outputFolder` ends in '/'. The source is read
   // as a GIF by its content, whatever its name.
-  SequenceExport(std::string sourcePath, std::string extension, std::string outputFolder,
-                 SequenceOptions options = {});
+  SequenceExport(std::string sourcePath, std::string extension, std::string outputFolder, SequenceOptions options = {});
   ~SequenceExport();
   SequenceExport(const SequenceExport&) = delete;
   SequenceExport& operator=(const SequenceExport&) = delete;
@@ -89,7 +88,7 @@ class SequenceExport {
   std::vector<std::uint8_t> data_;
   std::unique_ptr<GifFrameCursor> cursor_;
   std::unique_ptr<ImageCodec> codec_;  // for WriteNext
-  const PixelImage* next_ = nullptr;  // decoded, not yet written
+  const PixelImage* next_ = nullptr;   // decoded, not yet written
   int frameCount_ = 0;
   int announced_ = 0;
   int position_ = 0;

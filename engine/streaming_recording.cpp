@@ -79,8 +79,8 @@ class PassEncoder {
   PassEncoder(int threads, const StreamingOptions& options) {
     if (threads > 1)
       pool_.emplace(threads, [&options] {
-        return [writer = std::make_shared<FrameFileWriter>(options)](const PixelImage& f, const std::string& p,
-                                                                    long long step) { return writer->Write(f, p, step); };
+        return [writer = std::make_shared<FrameFileWriter>(options)](
+                   const PixelImage& f, const std::string& p, long long step) { return writer->Write(f, p, step); };
       });
     else
       inline_.emplace(options);
@@ -199,8 +199,8 @@ StreamingOutcome Failed(Problem why) {
 }
 
 StreamingOutcome TooLong(long long maxSteps) {
-  StreamingOutcome outcome = Failed(Refusal(
-      ProblemCode::TooLong, "one pass is longer than " + std::to_string(maxSteps) + " steps of 100 ms"));
+  StreamingOutcome outcome =
+      Failed(Refusal(ProblemCode::TooLong, "one pass is longer than " + std::to_string(maxSteps) + " steps of 100 ms"));
   outcome.tooLong = true;
   return outcome;
 }

@@ -59,7 +59,7 @@ struct StreamingOutcome {
   bool tooLong = false;    // refused for maxSteps or maxPlayedMs
   bool packFull = false;   // refused for maxPackBytes
   bool cancelled = false;  // stopped by `cancel`
-  int frames = 0;        // frames of one pass (a still counts twice)
+  int frames = 0;          // frames of one pass (a still counts twice)
   long long totalSteps = 0;
   int failures = 0;       // frames that could not be written
   int scaleFailures = 0;  // of those, the ones that could not be scaled

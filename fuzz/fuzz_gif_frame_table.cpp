@@ -43,10 +43,9 @@ void CheckWalk(std::span<const std::uint8_t> data) {
     Require(alone.Valid() && alone.CountGraphicBlocks() == 1, "a cut frame holds one graphic block");
     alone.Rewind();
     const auto again = alone.AssembleFrame();
-    Require(again && again->image == frame->image && again->width == frame->width &&
-                again->height == frame->height && again->left == frame->left && again->top == frame->top &&
-                again->delay == frame->delay && again->disposal == frame->disposal &&
-                again->hasImage == frame->hasImage,
+    Require(again && again->image == frame->image && again->width == frame->width && again->height == frame->height &&
+                again->left == frame->left && again->top == frame->top && again->delay == frame->delay &&
+                again->disposal == frame->disposal && again->hasImage == frame->hasImage,
             "a cut frame cuts back to itself");
     Require(!alone.AssembleFrame(), "nothing follows a cut frame");
   }

@@ -9,8 +9,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <sstream>
 #include <span>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -62,8 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   if (settings & 0x10) {
     // The frames' own size, which mux takes, or another, which it refuses.
     const auto own = ReadJpegFrameSize(frames.front());
-    options.sizeText = (settings & 0x20) || !own ? "320x240"
-                                                 : std::to_string(own->width) + "x" + std::to_string(own->height);
+    options.sizeText =
+        (settings & 0x20) || !own ? "320x240" : std::to_string(own->width) + "x" + std::to_string(own->height);
   }
   options.output = folder + "out." + options.to;
   std::uint64_t dataBytes = 0;

@@ -126,8 +126,9 @@ Settings SettingsFor(std::span<const std::uint8_t> data) {
   static constexpr int kQualities[] = {100, 75, 30, 1};
   static constexpr int kSizes[][2] = {{0, 0}, {0, 0}, {23, 17}, {5, 40}};
   static constexpr long long kMaxSteps[] = {0, 0, 3, 40};
-  return Settings{kQualities[hash & 3], kSizes[(hash >> 2) & 3][0], kSizes[(hash >> 2) & 3][1],
-                  1 + static_cast<int>((hash >> 4) & 1), kMaxSteps[(hash >> 5) & 3], ((hash >> 7) & 1) != 0};
+  return Settings{kQualities[hash & 3],       kSizes[(hash >> 2) & 3][0],
+                  kSizes[(hash >> 2) & 3][1], 1 + static_cast<int>((hash >> 4) & 1),
+                  kMaxSteps[(hash >> 5) & 3], ((hash >> 7) & 1) != 0};
 }
 
 }  // namespace

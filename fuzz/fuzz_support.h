@@ -63,9 +63,12 @@ inline std::uint64_t GifPixelWork(std::span<const std::uint8_t> data) {
   const std::uint64_t screenHeight = static_cast<std::uint64_t>(walker.ScreenHeight());
   std::uint64_t work = 0, images = 0, largest = screenWidth * screenHeight;
   const auto add = [&](std::int64_t left, std::int64_t top, std::int64_t width, std::int64_t height) {
-    const std::uint64_t w = std::max<std::uint64_t>(screenWidth, static_cast<std::uint64_t>(std::max<std::int64_t>(0, left + width)));
-    const std::uint64_t h = std::max<std::uint64_t>(screenHeight, static_cast<std::uint64_t>(std::max<std::int64_t>(0, top + height)));
-    work += w * h + static_cast<std::uint64_t>(std::max<std::int64_t>(0, width)) * static_cast<std::uint64_t>(std::max<std::int64_t>(0, height));
+    const std::uint64_t w =
+        std::max<std::uint64_t>(screenWidth, static_cast<std::uint64_t>(std::max<std::int64_t>(0, left + width)));
+    const std::uint64_t h =
+        std::max<std::uint64_t>(screenHeight, static_cast<std::uint64_t>(std::max<std::int64_t>(0, top + height)));
+    work += w * h + static_cast<std::uint64_t>(std::max<std::int64_t>(0, width)) *
+                        static_cast<std::uint64_t>(std::max<std::int64_t>(0, height));
     largest = std::max(largest, w * h);
     ++images;
   };

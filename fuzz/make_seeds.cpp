@@ -29,8 +29,9 @@ Bytes ReadBack(const fs::path& path) { return reelmill::ReadFileBytes(path.strin
 
 std::vector<std::pair<std::string, Bytes>> Gifs() {
   std::vector<std::pair<std::string, Bytes>> gifs;
-  gifs.emplace_back("delays.gif", GifBuilder(6, 5).Looping().SolidFrame(1, 10).SolidFrame(2, 30).SolidFrame(3, 0)
-                                      .SolidFrame(4, 15).Bytes());
+  gifs.emplace_back(
+      "delays.gif",
+      GifBuilder(6, 5).Looping().SolidFrame(1, 10).SolidFrame(2, 30).SolidFrame(3, 0).SolidFrame(4, 15).Bytes());
   gifs.emplace_back("still.gif", GifBuilder(5, 4).SolidFrame(3, 250).Bytes());
   gifs.emplace_back("nocontrol.gif", GifBuilder(4, 4).SolidFrame(1, 0, false).SolidFrame(2, 0, false).Bytes());
   GifBuilder layered(8, 8);
@@ -123,8 +124,8 @@ Bytes Icon() {
 
 // Run-length TGAs (true colour and grey), which our encoder does not write.
 Bytes RleTga(bool grey) {
-  Bytes tga = {0, 0, static_cast<std::uint8_t>(grey ? 11 : 10), 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 2, 0,
-               static_cast<std::uint8_t>(grey ? 8 : 24), 0x20};
+  Bytes tga = {0, 0, static_cast<std::uint8_t>(grey ? 11 : 10), 0,   0, 0, 0, 0, 0, 0, 0, 0, 4, 0,
+               2, 0, static_cast<std::uint8_t>(grey ? 8 : 24),  0x20};
   const std::size_t pixel = grey ? 1 : 3;
   tga.push_back(0x83);  // a run of four
   for (std::size_t i = 0; i < pixel; ++i) tga.push_back(static_cast<std::uint8_t>(40 + i));

@@ -23,7 +23,8 @@ int BitWriter::BitsAbove(std::uint64_t value) {
 int BitWriter::SignedBitsNeeded(std::initializer_list<std::int64_t> values) {
   std::uint64_t largest = 0;
   for (std::int64_t v : values) {
-    const std::uint64_t magnitude = v < 0 ? std::uint64_t(0) - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+    const std::uint64_t magnitude =
+        v < 0 ? std::uint64_t(0) - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
     if (magnitude > largest) largest = magnitude;
   }
   return BitsAbove(largest) + 1;

@@ -57,22 +57,14 @@ ImageFormat CodecRegistry::FormatFromPath(std::string_view path) const {
 
 std::unique_ptr<ImageCodec> CodecRegistry::CreateCodec(ImageFormat format) const {
   switch (format) {
-    case ImageFormat::Bmp:
-      return std::make_unique<BmpCodec>();
-    case ImageFormat::Jpeg:
-      return std::make_unique<JpegCodec>();
-    case ImageFormat::Gif:
-      return std::make_unique<GifCodec>();
-    case ImageFormat::Tga:
-      return std::make_unique<TgaCodec>();
-    case ImageFormat::Tiff:
-      return std::make_unique<TiffCodec>();
-    case ImageFormat::Png:
-      return std::make_unique<PngCodec>();
-    case ImageFormat::Ico:
-      return std::make_unique<IcoCodec>();
-    default:
-      return nullptr;
+    case ImageFormat::Bmp: return std::make_unique<BmpCodec>();
+    case ImageFormat::Jpeg: return std::make_unique<JpegCodec>();
+    case ImageFormat::Gif: return std::make_unique<GifCodec>();
+    case ImageFormat::Tga: return std::make_unique<TgaCodec>();
+    case ImageFormat::Tiff: return std::make_unique<TiffCodec>();
+    case ImageFormat::Png: return std::make_unique<PngCodec>();
+    case ImageFormat::Ico: return std::make_unique<IcoCodec>();
+    default: return nullptr;
   }
 }
 

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "imaging/library_object.h"
-#include "imaging/problem.h"
 #include "imaging/pixel_image.h"
+#include "imaging/problem.h"
 
 namespace reelmill {
 

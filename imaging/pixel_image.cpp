@@ -21,16 +21,13 @@ bool IsSupportedDepth(int bitCount) {
     case 8:
     case 16:
     case 24:
-    case 32:
-      return true;
-    default:
-      return false;
+    case 32: return true;
+    default: return false;
   }
 }
 
 bool IsAcceptableHeader(const BitmapInfoHeader& h) {
-  return h.width > 0 && h.height > 0 &&
-         (h.compression == kCompressionRgb || h.compression == kCompressionBitFields) &&
+  return h.width > 0 && h.height > 0 && (h.compression == kCompressionRgb || h.compression == kCompressionBitFields) &&
          IsSupportedDepth(h.bitCount);
 }
 
@@ -171,12 +168,9 @@ std::uint8_t* PixelImage::PixelAddress(int x, int y) {
 const std::uint8_t* PixelImage::PixelAddress(int x, int y) const {
   const std::uint8_t* row = rows_[static_cast<std::size_t>(y)];
   switch (header_.bitCount) {
-    case 32:
-      return row + static_cast<std::ptrdiff_t>(x) * 4;
-    case 8:
-      return row + x;
-    default:
-      return row + static_cast<std::ptrdiff_t>(x) * header_.bitCount / 8;
+    case 32: return row + static_cast<std::ptrdiff_t>(x) * 4;
+    case 8: return row + x;
+    default: return row + static_cast<std::ptrdiff_t>(x) * header_.bitCount / 8;
   }
 }
 
@@ -253,7 +247,8 @@ void PixelImage::Expand(bool replicateEdges, int left, int top, int right, int b
     for (int x = 0; x < left; ++x) std::memcpy(target + static_cast<std::size_t>(x) * pixelBytes, source, pixelBytes);
     std::uint8_t* rightMargin = target + static_cast<std::size_t>(left) * pixelBytes + rowBytes;
     const std::uint8_t* lastPixel = source + rowBytes - pixelBytes;
-    for (int x = 0; x < right; ++x) std::memcpy(rightMargin + static_cast<std::size_t>(x) * pixelBytes, lastPixel, pixelBytes);
+    for (int x = 0; x < right; ++x)
+      std::memcpy(rightMargin + static_cast<std::size_t>(x) * pixelBytes, lastPixel, pixelBytes);
   }
   grown.posX_ = posX_ - left;
   grown.posY_ = posY_ - top;

@@ -27,8 +27,7 @@ std::string ProblemText(const Problem& problem) {
     case ProblemCode::NotRegularFile: return "not a regular file";
     case ProblemCode::CannotRead: return "it cannot be read: " + problem.detail;
     case ProblemCode::FileTooLarge:
-      return "it is " + Mebibytes(problem.needed) + ", larger than the " + Mebibytes(problem.limit) +
-             " a file may be";
+      return "it is " + Mebibytes(problem.needed) + ", larger than the " + Mebibytes(problem.limit) + " a file may be";
     case ProblemCode::NotGif: return "not a GIF file (it does not start with \"GIF8\")";
     case ProblemCode::NoImage: return "the GIF holds no image";
     case ProblemCode::Truncated: return "the file ends early" + InFrame(problem.frame);
@@ -36,8 +35,8 @@ std::string ProblemText(const Problem& problem) {
       return problem.frame >= 0 ? "bad data in frame " + std::to_string(problem.frame + 1)
                                 : "bad data at the start of the file";
     case ProblemCode::TooManyPixels:
-      return (problem.frame >= 0 ? "frame " + std::to_string(problem.frame + 1) : std::string("its screen")) +
-             " is " + Size(problem.width, problem.height) + ", more than the " + std::to_string(problem.limit) +
+      return (problem.frame >= 0 ? "frame " + std::to_string(problem.frame + 1) : std::string("its screen")) + " is " +
+             Size(problem.width, problem.height) + ", more than the " + std::to_string(problem.limit) +
              " pixels a frame may have";
     case ProblemCode::OverMemory:
       if (problem.needed == 0) return "there is not enough memory to decode it";
@@ -96,9 +95,7 @@ Problem ReadingProblem(int error) {
   switch (error) {
     case ENOENT: problem.code = ProblemCode::NotFound; break;
     case EISDIR: problem.code = ProblemCode::IsAFolder; break;
-    default:
-      problem.code = ProblemCode::CannotRead;
-      problem.detail = std::strerror(error);
+    default: problem.code = ProblemCode::CannotRead; problem.detail = std::strerror(error);
   }
   return problem;
 }

@@ -82,5 +82,4 @@ Problem ProblemOf(ProblemCode code, long long frame = -1);
 // A refusal or limit said in full by `text`.
 Problem Refusal(ProblemCode code, std::string text);
 
-
 }  // namespace reelmill

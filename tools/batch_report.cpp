@@ -46,8 +46,7 @@ std::string Base64(const std::string& bytes) {
     std::uint32_t group = static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i])) << 16;
     if (i + 1 < bytes.size()) group |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8;
     if (i + 2 < bytes.size()) group |= static_cast<unsigned char>(bytes[i + 2]);
-    for (std::size_t k = 0; k < 4; ++k)
-      out += i + k <= bytes.size() ? kDigits[(group >> (18 - 6 * k)) & 0x3F] : '=';
+    for (std::size_t k = 0; k < 4; ++k) out += i + k <= bytes.size() ? kDigits[(group >> (18 - 6 * k)) & 0x3F] : '=';
   }
   return out;
 }

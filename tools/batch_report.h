@@ -19,8 +19,8 @@ struct ReportLine {
   std::string input;
   std::string output;
   Outcome outcome = Outcome::Failed;
-  std::string code;    // the reason's stable name; empty for a plain success
-  std::string reason;  // the reason as a sentence
+  std::string code;      // the reason's stable name; empty for a plain success
+  std::string reason;    // the reason as a sentence
   bool damaged = false;  // the GIF ends early or holds bad data: only the frames before converted
   long long frames = 0;
   double seconds = 0;

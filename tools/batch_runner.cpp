@@ -112,7 +112,9 @@ Problem FolderProblem(const std::string& folder) {
 
 TaskEnd Ended(Outcome outcome, Problem reason) { return TaskEnd{outcome, std::move(reason), {}, {}}; }
 
-TaskEnd NotStarted() { return Ended(Outcome::NotDone, Refusal(ProblemCode::Interrupted, "interrupted before it started")); }
+TaskEnd NotStarted() {
+  return Ended(Outcome::NotDone, Refusal(ProblemCode::Interrupted, "interrupted before it started"));
+}
 
 }  // namespace
 
@@ -161,7 +163,8 @@ TaskEnd BatchRunner::Run(Task& task, std::optional<PrivateWorkFolder>& work) {
   const MemoryBudget::Share share =
       memory_.Take(least, held + model.For(plan_.encoderThreads), &interruption_.Requested());
   if (!share) return NotStarted();
-  if (skipExisting_ && OutputsComplete(plan_, task)) return Ended(Outcome::Skipped, ProblemOf(ProblemCode::OutputExists));
+  if (skipExisting_ && OutputsComplete(plan_, task))
+    return Ended(Outcome::Skipped, ProblemOf(ProblemCode::OutputExists));
   const Resources resources{model.ThreadsWithin(share.Bytes() - held, plan_.encoderThreads), share.Bytes() - held};
   return plan_.video ? ConvertVideo(task, work->Path(), resources) : ExportSequence(task, resources);
 }
@@ -174,17 +177,16 @@ TaskEnd BatchRunner::ConvertVideo(Task& task, const std::string& workFolder, con
   converter.SetOutputPath(task.output);
   converter.SetCancel(&interruption_.Requested());
   const ConversionOutcome result = [&] {
-    const Interruption::PartialFiles partial(interruption_, task.folder,
-                                             [output = FileNameOf(task.output)](std::string_view target) {
-                                               return target == output;
-                                             });
+    const Interruption::PartialFiles partial(
+        interruption_, task.folder,
+        [output = FileNameOf(task.output)](std::string_view target) { return target == output; });
     return converter.Convert(task.item.path);
   }();
   task.line.frames = result.ok ? result.frames : 0;
   if (result.cancelled) return Ended(Outcome::NotDone, ProblemOf(ProblemCode::Interrupted));
   if (!result.ok) return Ended(Outcome::Failed, result.problem);
-  return TaskEnd{Outcome::Converted, {}, result.damage,
-                 DamageText(result.damage, result.images, result.imagesAnnounced)};
+  return TaskEnd{
+      Outcome::Converted, {}, result.damage, DamageText(result.damage, result.images, result.imagesAnnounced)};
 }
 
 TaskEnd BatchRunner::ExportSequence(Task& task, const Resources& resources) {
@@ -199,19 +201,19 @@ TaskEnd BatchRunner::ExportSequence(Task& task, const Resources& resources) {
         [gif = FileNameOf(task.item.path), tail = "." + plan_.extension](std::string_view target) {
           if (!target.starts_with(gif) || !target.ends_with(tail)) return false;
           const std::string_view number = target.substr(gif.size(), target.size() - gif.size() - tail.size());
-          return !number.empty() && std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; });
+          return !number.empty() &&
+                 std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; });
         });
     exporter.WriteAll(resources.threads, &interruption_.Requested());
   }
   task.line.frames = exporter.Position() - exporter.Failures();
   if (!exporter.Done())
-    return Ended(Outcome::NotDone, Refusal(ProblemCode::Interrupted,
-                                           "interrupted after " + std::to_string(exporter.Position()) + " of " +
-                                               std::to_string(exporter.FrameCount()) + " frames"));
+    return Ended(Outcome::NotDone,
+                 Refusal(ProblemCode::Interrupted, "interrupted after " + std::to_string(exporter.Position()) + " of " +
+                                                       std::to_string(exporter.FrameCount()) + " frames"));
   if (exporter.Failures() > 0) return Ended(Outcome::Failed, exporter.WriteProblem());
   const Problem damage = exporter.Damage();
-  return TaskEnd{Outcome::Converted, {}, damage,
-                 DamageText(damage, exporter.Position(), exporter.AnnouncedFrames())};
+  return TaskEnd{Outcome::Converted, {}, damage, DamageText(damage, exporter.Position(), exporter.AnnouncedFrames())};
 }
 
 }  // namespace reelmill

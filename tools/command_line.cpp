@@ -8,8 +8,7 @@
 namespace reelmill {
 
 int UsageError(std::ostream& err, const std::string& message, const std::string& mode) {
-  err << kProgram << (mode.empty() ? "" : " " + mode) << ": " << message
-      << "\nRun with --help for more information.\n";
+  err << kProgram << (mode.empty() ? "" : " " + mode) << ": " << message << "\nRun with --help for more information.\n";
   return kExitUsage;
 }
 

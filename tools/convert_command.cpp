@@ -11,8 +11,8 @@
 #include <variant>
 #include <vector>
 
-#include "engine/work_paths.h"
 #include "engine/input_guard.h"
+#include "engine/work_paths.h"
 #include "imaging/paths.h"
 #include "tools/batch_runner.h"
 #include "tools/command_line.h"

@@ -72,7 +72,8 @@ void AddConvertOptions(CLI::App& app, ConvertOptions& options) {
   app.add_option("--report", options.report,
                  "Write one JSON object per input and line to FILE: input, output, outcome (converted, failed, "
                  "skipped, not done), code (the reason's stable name: not-found, not-gif, truncated, bad-data, "
-                 "no-space...), reason, damaged (only the frames before damage converted), frames, seconds. A name that is not UTF-8 shows each byte it cannot "
+                 "no-space...), reason, damaged (only the frames before damage converted), frames, seconds. A name "
+                 "that is not UTF-8 shows each byte it cannot "
                  "spell as U+FFFD, and input_bytes or output_bytes then hold its exact bytes in base64. FILE is "
                  "never one of the inputs, lists or outputs")
       ->type_name("FILE")

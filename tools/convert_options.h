@@ -12,13 +12,13 @@ class App;
 namespace reelmill {
 
 struct ConvertOptions {
-  std::string to = "avi";     // avi, swf, bmp, tga, jpg, gif, png or tiff (any case)
-  std::string output = ".";   // a folder, or with one input and --to avi/swf a file name
-  std::string fps = "10";     // whole frames per second, checked
-  int quality = 0;            // 0: not given (100 for avi/swf, the encoder's default for jpg)
-  std::string size;           // "WxH"; empty: the GIF's own size
+  std::string to = "avi";    // avi, swf, bmp, tga, jpg, gif, png or tiff (any case)
+  std::string output = ".";  // a folder, or with one input and --to avi/swf a file name
+  std::string fps = "10";    // whole frames per second, checked
+  int quality = 0;           // 0: not given (100 for avi/swf, the encoder's default for jpg)
+  std::string size;          // "WxH"; empty: the GIF's own size
   std::string timing = "real";
-  int jobs = 0;  // 0: one per core
+  int jobs = 0;        // 0: one per core
   std::string memory;  // "2G", "1536M"...; empty: the default budget
   bool recursive = false;
   std::vector<std::string> filesFrom;

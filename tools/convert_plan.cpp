@@ -70,10 +70,8 @@ std::optional<UsageProblem> PlaceOutputs(const ConvertOptions& options, Plan& pl
 void ShareTheCores(const ConvertOptions& options, Plan& plan) {
   const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
   const std::size_t wanted = options.jobs > 0 ? static_cast<std::size_t>(options.jobs) : cores;
-  plan.openList = !options.filesFrom.empty() ||
-                  std::any_of(options.inputs.begin(), options.inputs.end(), [](const std::string& p) {
-                    return IsDirectory(p);
-                  });
+  plan.openList = !options.filesFrom.empty() || std::any_of(options.inputs.begin(), options.inputs.end(),
+                                                            [](const std::string& p) { return IsDirectory(p); });
   const std::size_t listed = plan.openList ? wanted : options.inputs.size();
   plan.jobs = std::clamp<std::size_t>(listed, 1, wanted);
   plan.encoderThreads = static_cast<int>(std::max<std::size_t>(1, wanted / plan.jobs));
@@ -86,14 +84,21 @@ std::optional<std::uint64_t> ParseMemorySize(const std::string& text) {
   while (digits < text.size() && std::isdigit(static_cast<unsigned char>(text[digits]))) ++digits;
   if (digits == 0 || digits > 12) return std::nullopt;
   std::string unit = Lower(text.substr(digits));
-  if (unit.ends_with("ib")) unit.resize(unit.size() - 2);
-  else if (unit.size() == 2 && unit.back() == 'b') unit.pop_back();
+  if (unit.ends_with("ib"))
+    unit.resize(unit.size() - 2);
+  else if (unit.size() == 2 && unit.back() == 'b')
+    unit.pop_back();
   int shift = 0;
-  if (unit == "k") shift = 10;
-  else if (unit == "m") shift = 20;
-  else if (unit == "g") shift = 30;
-  else if (unit == "t") shift = 40;
-  else if (!unit.empty() && unit != "b") return std::nullopt;
+  if (unit == "k")
+    shift = 10;
+  else if (unit == "m")
+    shift = 20;
+  else if (unit == "g")
+    shift = 30;
+  else if (unit == "t")
+    shift = 40;
+  else if (!unit.empty() && unit != "b")
+    return std::nullopt;
   const std::uint64_t value = std::stoull(text.substr(0, digits));
   if (value > (std::uint64_t{1} << (62 - shift))) return std::nullopt;
   return value << shift;

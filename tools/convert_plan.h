@@ -24,10 +24,10 @@ struct Plan {
   std::string outputFile;    // -o NAME.avi with one input
   int shardIndex = 0;
   int shardCount = 1;
-  std::size_t jobs = 1;    // files at once
-  int encoderThreads = 1;  // threads that encode the frames of each file
+  std::size_t jobs = 1;           // files at once
+  int encoderThreads = 1;         // threads that encode the frames of each file
   std::uint64_t memoryBytes = 0;  // what the files under way may take together
-  bool openList = false;   // inputs come from lists or folders, so their number is unknown
+  bool openList = false;          // inputs come from lists or folders, so their number is unknown
 };
 
 struct UsageProblem {

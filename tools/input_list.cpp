@@ -132,20 +132,18 @@ std::optional<InputItem> InputList::NextListEntry() {
   std::string entry;
   while (nextList_ < lists_.size()) {
     switch (lists_[nextList_]->Next(delimiter, options_.cancel, entry)) {
-      case ListReader::Status::End:
-        ++nextList_;
-        continue;
+      case ListReader::Status::End: ++nextList_; continue;
       case ListReader::Status::Stopped:
         readToTheEnd_ = false;
         nextList_ = lists_.size();
         return std::nullopt;
-      case ListReader::Status::Entry:
-        break;
+      case ListReader::Status::Entry: break;
     }
     if (!options_.nullSeparated) {
       if (!entry.empty() && entry.back() == '\r') entry.pop_back();  // lists written on other systems
       if (const auto nul = entry.find('\0'); nul != std::string::npos)
-        return InputItem{entry.substr(0, nul), {},
+        return InputItem{entry.substr(0, nul),
+                         {},
                          Refusal(ProblemCode::ListEntry,
                                  "this line of the list holds a NUL byte; lists that end names with NUL bytes "
                                  "(find -print0) need -0")};
@@ -167,8 +165,7 @@ std::optional<InputItem> InputList::FromArgument(const std::string& path) {
   return InputItem{path, {}, {}};
 }
 
-bool InputList::IsOutputFolder(const std::string& folder, const std::string& name,
-                               const std::string& relative) const {
+bool InputList::IsOutputFolder(const std::string& folder, const std::string& name, const std::string& relative) const {
   // The outputs of the files in `folder` go to the output folder plus
   // `relative`; their sequences to its sequence folder.
   const std::string path = folder + name;

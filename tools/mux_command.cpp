@@ -78,8 +78,9 @@ CLI::App* AddMuxCommand(CLI::App& app, MuxOptions& options) {
   mux->add_option("-o,--output", options.output, "Output file; an existing file is replaced only on success")
       ->required();
   mux->add_flag("-v,--verbose", options.verbose, "Show the writer's progress lines");
-  mux->add_option("frames", options.frames,
-                  "JPEG frame files; played in the order of their paths, numbers compared by value (frame9 before frame10)")
+  mux->add_option(
+         "frames", options.frames,
+         "JPEG frame files; played in the order of their paths, numbers compared by value (frame9 before frame10)")
       ->required()
       ->check(CLI::ExistingFile);
   return mux;
@@ -96,9 +97,8 @@ int RunMux(const MuxOptions& options, std::ostream& out, std::ostream& err) {
 
   // The AVI writer's frame order, for both kinds: numbers by their value.
   std::vector<std::string> frames = options.frames;
-  std::sort(frames.begin(), frames.end(), [](const std::string& a, const std::string& b) {
-    return FrameOrderLess(a, b);
-  });
+  std::sort(frames.begin(), frames.end(),
+            [](const std::string& a, const std::string& b) { return FrameOrderLess(a, b); });
 
   for (const std::string& frame : frames) {
     const std::vector<std::uint8_t> head = ReadHead(frame, kJpegHeadBytes);
@@ -130,7 +130,7 @@ int RunMux(const MuxOptions& options, std::ostream& out, std::ostream& err) {
     const JpegFrameSize asked = *ParseFrameSize(options.sizeText);
     if (asked.width != size.width || asked.height != size.height)
       return MuxUsageError(err, "--size " + options.sizeText + " differs from the frames' own size " + SizeText(size) +
-                                 "; the frames are not re-encoded, so the size cannot change");
+                                    "; the frames are not re-encoded, so the size cannot change");
   }
 
   if (avi) {

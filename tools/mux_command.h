@@ -16,9 +16,9 @@ class App;
 namespace reelmill {
 
 struct MuxOptions {
-  std::string to;          // "avi" or "swf"
+  std::string to;  // "avi" or "swf"
   int fps = 10;
-  std::string sizeText;    // "WxH"; empty: the first frame's own size
+  std::string sizeText;  // "WxH"; empty: the first frame's own size
   std::string output;
   std::vector<std::string> frames;
   bool verbose = false;

@@ -66,13 +66,13 @@ Verdict Triage::Judge(const Task& task, bool own) {
     if (!fresh) {
       // The same file given again is converted once.
       if (!own || seen->second.path == task.item.path) return Drop();
-      return End(Outcome::Skipped, Refusal(ProblemCode::SameInput, "the same file as input " +
-                                                                       std::to_string(seen->second.number) +
-                                                                       " of the list"));
+      return End(Outcome::Skipped,
+                 Refusal(ProblemCode::SameInput,
+                         "the same file as input " + std::to_string(seen->second.number) + " of the list"));
     }
   }
-  const std::string key =
-      OutputKey(plan_.video ? task.output : SequenceFolderOf(task.folder, plan_.extension) + FileNameOf(task.item.path));
+  const std::string key = OutputKey(
+      plan_.video ? task.output : SequenceFolderOf(task.folder, plan_.extension) + FileNameOf(task.item.path));
   const auto [claim, fresh] = outputs_.emplace(key, task.number);
   if (!own) return Drop();
   if (!fresh)

@@ -52,13 +52,15 @@ Sources MakeSources() {
   Sources sources;
   sources.folder = fs::temp_directory_path() / ("reelmill-add-bench-" + std::to_string(::getpid()));
   fs::create_directories(sources.folder / "list");
-  const std::pair<const char*, const char*> made[] = {
-      {"testsrc=size=320x240:rate=10", "450"}, {"mandelbrot=size=240x180:rate=10", "20"},
-      {"life=size=300x200:rate=10", "120"}, {"testsrc2=size=200x150:rate=10", "60"}};
+  const std::pair<const char*, const char*> made[] = {{"testsrc=size=320x240:rate=10", "450"},
+                                                      {"mandelbrot=size=240x180:rate=10", "20"},
+                                                      {"life=size=300x200:rate=10", "120"},
+                                                      {"testsrc2=size=200x150:rate=10", "60"}};
   int n = 0;
   for (const auto& [filter, frames] : made) {
     const fs::path gif = sources.folder / ("made" + std::to_string(n++) + ".gif");
-    const std::string command = "ffmpeg -v error -y -f lavfi -i " + std::string(filter) + " -frames:v " + frames + " " + gif.string();
+    const std::string command =
+        "ffmpeg -v error -y -f lavfi -i " + std::string(filter) + " -frames:v " + frames + " " + gif.string();
     if (std::system(command.c_str()) == 0 && fs::exists(gif)) sources.gifs.push_back(gif);
   }
   for (const char* real : {"/usr/libexec/installed-tests/gdk-pixbuf/aero.gif",
@@ -96,9 +98,7 @@ void BM_AddThousandFiles(benchmark::State& state) {
     qint64 longest = 0;
     QTimer probe;
     probe.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&probe, &QTimer::timeout, [&] {
-      longest = std::max(longest, gap.restart());
-    });
+    QObject::connect(&probe, &QTimer::timeout, [&] { longest = std::max(longest, gap.restart()); });
     clock.start();
     gap.start();
     probe.start(1);

@@ -77,12 +77,32 @@ void AppendDamagedFrame(const std::string& path, int width, int height) {
   std::FILE* file = std::fopen(path.c_str(), "r+b");
   Check(file != nullptr, "reopen");
   std::fseek(file, -1, SEEK_END);
-  const std::vector<unsigned char> frame = {
-      0x21, 0xF9, 4, 0, 10, 0, 0, 0,  // graphic control: 100 ms
-      0x2C, 0, 0, 0, 0, static_cast<unsigned char>(width & 0xFF), static_cast<unsigned char>(width >> 8),
-      static_cast<unsigned char>(height & 0xFF), static_cast<unsigned char>(height >> 8), 0,
-      8, 4, 0x00, 0xFF, 0xFF, 0xFF, 0,  // clear code, then code 511
-      0x3B};
+  const std::vector<unsigned char> frame = {0x21,
+                                            0xF9,
+                                            4,
+                                            0,
+                                            10,
+                                            0,
+                                            0,
+                                            0,  // graphic control: 100 ms
+                                            0x2C,
+                                            0,
+                                            0,
+                                            0,
+                                            0,
+                                            static_cast<unsigned char>(width & 0xFF),
+                                            static_cast<unsigned char>(width >> 8),
+                                            static_cast<unsigned char>(height & 0xFF),
+                                            static_cast<unsigned char>(height >> 8),
+                                            0,
+                                            8,
+                                            4,
+                                            0x00,
+                                            0xFF,
+                                            0xFF,
+                                            0xFF,
+                                            0,  // clear code, then code 511
+                                            0x3B};
   Check(std::fwrite(frame.data(), 1, frame.size(), file) == frame.size(), "damage");
   std::fclose(file);
 }

@@ -40,14 +40,16 @@ PixelImage Frame(int bitCount) {
 
 // A folder in memory when the system has one, so the disk does not set the pace.
 std::string ScratchFolder() {
-  std::string base = std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : std::filesystem::temp_directory_path().string();
+  std::string base =
+      std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : std::filesystem::temp_directory_path().string();
   std::string pattern = base + "/reelmill-bench-XXXXXX";
   if (::mkdtemp(pattern.data()) == nullptr) std::abort();
   return pattern + "/";
 }
 
 void SetRate(benchmark::State& state) {
-  state.counters["frames_per_s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+  state.counters["frames_per_s"] =
+      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 void BM_SaveJpegFile(benchmark::State& state) {

@@ -69,8 +69,8 @@ void ReadPixels(benchmark::State& state, GifPixelDecoding decoding) {
     if (rows != kFrames * kSide) state.SkipWithError("the GIF did not read whole");
     benchmark::DoNotOptimize(row.data());
   }
-  state.counters["Mpixels_per_second"] = benchmark::Counter(
-      double(state.iterations()) * kFrames * kSide * kSide / 1e6, benchmark::Counter::kIsRate);
+  state.counters["Mpixels_per_second"] =
+      benchmark::Counter(double(state.iterations()) * kFrames * kSide * kSide / 1e6, benchmark::Counter::kIsRate);
 }
 void BM_GifPixelsOwnLoop(benchmark::State& state) { ReadPixels(state, GifPixelDecoding::Fast); }
 void BM_GifPixelsGiflib(benchmark::State& state) { ReadPixels(state, GifPixelDecoding::LibraryOnly); }

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
+#include "imaging/codec_registry.h"
 #include "imaging/codecs/gif_block_walker.h"
 #include "imaging/codecs/gif_codec.h"
 #include "imaging/codecs/gif_decoder.h"
-#include "imaging/codec_registry.h"
 #include "imaging/file_io.h"
 #include "imaging/image_list.h"
 #include "imaging/image_properties.h"
@@ -80,8 +80,7 @@ int AnnouncedFrameCount(std::span<const std::uint8_t> data) {
   return std::max(frames, 1);
 }
 
-bool AnimatedGifControl::LoadPictureData(std::span<const std::uint8_t> data, FramePictures pictures,
-                                         int maxEntries) {
+bool AnimatedGifControl::LoadPictureData(std::span<const std::uint8_t> data, FramePictures pictures, int maxEntries) {
   Unload();
   GifBlockWalker walker(data);
   if (data.size() < 3 || data[0] != 'G' || data[1] != 'I' || data[2] != 'F') return LoadStill(data);

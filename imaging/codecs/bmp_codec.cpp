@@ -36,19 +36,18 @@ bool IsPlain32BitMasks(std::uint32_t red, std::uint32_t green, std::uint32_t blu
 
 }  // namespace
 
-bool BmpCodec::SaveFile(const std::string& path, std::span<const PixelImage* const> images,
-                        const ImageProperties&) {
+bool BmpCodec::SaveFile(const std::string& path, std::span<const PixelImage* const> images, const ImageProperties&) {
   if (images.empty() || images[0] == nullptr || images[0]->IsEmpty()) return false;
   const PixelImage& image = *images[0];
   const std::size_t headerBytes = HeaderBytesFor(image);
   const std::size_t pixelBytes = image.BufferSize();
 
   ByteWriter header(headerBytes);
-  header.U16le(kBmpType);                                         // bfType
+  header.U16le(kBmpType);                                              // bfType
   header.U32le(static_cast<std::uint32_t>(headerBytes + pixelBytes));  // bfSize
-  header.U16le(0);                                                // bfReserved1
-  header.U16le(0);                                                // bfReserved2
-  header.U32le(static_cast<std::uint32_t>(headerBytes));          // bfOffBits
+  header.U16le(0);                                                     // bfReserved1
+  header.U16le(0);                                                     // bfReserved2
+  header.U32le(static_cast<std::uint32_t>(headerBytes));               // bfOffBits
   WriteBitmapInfoHeader(header, image.Header());
   if (image.BitCount() <= 8) {
     for (const PaletteEntry& entry : image.Palette()) {
@@ -110,8 +109,8 @@ bool BmpCodec::LoadMemory(std::span<const std::uint8_t> data, ImageList& out, st
   if (static_cast<std::uint64_t>(header->width) * static_cast<std::uint64_t>(header->height) > PixelImage::kMaxPixels) {
     return false;
   }
-  const std::size_t pixelBytes = PixelImage::StrideFor(header->width, header->bitCount) *
-                                 static_cast<std::size_t>(header->height);
+  const std::size_t pixelBytes =
+      PixelImage::StrideFor(header->width, header->bitCount) * static_cast<std::size_t>(header->height);
   ByteReader pixelReader(data, *pixelOffset);
   const auto pixels = pixelReader.Bytes(pixelBytes);
   if (!pixels) return false;

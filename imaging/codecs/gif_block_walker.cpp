@@ -111,10 +111,8 @@ bool GifBlockWalker::SkipGraphicBlock() {
       }
       return Advance();
     case GifBlockKind::ImageDescriptor:
-    case GifBlockKind::PlainTextExtension:
-      return Advance();
-    default:
-      return false;
+    case GifBlockKind::PlainTextExtension: return Advance();
+    default: return false;
   }
 }
 

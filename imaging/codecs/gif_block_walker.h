@@ -30,8 +30,8 @@ struct AssembledGifFrame {
   int height = 0;
   int left = 0;
   int top = 0;
-  int delay = -1;    // hundredths of a second; -1 without a graphic control extension that holds one
-  int disposal = 0;  // 0..7
+  int delay = -1;         // hundredths of a second; -1 without a graphic control extension that holds one
+  int disposal = 0;       // 0..7
   bool hasImage = false;  // false when the frame is a plain text extension
 };
 

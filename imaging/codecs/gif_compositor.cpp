@@ -25,12 +25,9 @@ GifRect ClipToScreen(const GifRect& rect, int screenWidth, int screenHeight) {
 
 GifDisposal DisposalFromCode(int code) {
   switch (code) {
-    case 2:
-      return GifDisposal::Clear;
-    case 3:
-      return GifDisposal::RestorePrevious;
-    default:
-      return GifDisposal::Keep;
+    case 2: return GifDisposal::Clear;
+    case 3: return GifDisposal::RestorePrevious;
+    default: return GifDisposal::Keep;
   }
 }
 
@@ -108,8 +105,7 @@ void GifCompositor::Dispose(const BgraCanvas& canvas) const {
   const std::size_t rowBytes = static_cast<std::size_t>(clipped_.width) * kBytesPerPixel;
   const std::size_t offset = static_cast<std::size_t>(clipped_.left) * kBytesPerPixel;
   switch (disposal_) {
-    case GifDisposal::Keep:
-      return;
+    case GifDisposal::Keep: return;
     case GifDisposal::Clear:
       for (int y = 0; y < clipped_.height; ++y) std::memset(canvas.Row(clipped_.top + y) + offset, 0, rowBytes);
       return;

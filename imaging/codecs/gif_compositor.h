@@ -71,9 +71,9 @@ struct BgraCanvas {
 
 // One frame as the compositor needs it.
 struct GifFrameLayout {
-  GifRect rect;                 // as stored in the file, before clipping
+  GifRect rect;  // as stored in the file, before clipping
   GifDisposal disposal = GifDisposal::Keep;
-  int transparentIndex = -1;    // -1: none
+  int transparentIndex = -1;  // -1: none
 };
 
 // Draws the frames of one animation in turn. Each frame is drawn onto a canvas

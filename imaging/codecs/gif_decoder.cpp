@@ -225,8 +225,7 @@ const PixelImage* GifFrameCursor::Next(int* delay) {
       phase_ = Phase::Animating;
       return Deliver(state_->canvas.get(), state_->current.delayCentiseconds, delay);
     case Phase::Animating:
-      if (!state_->reader.NextImage(state_->current))
-        return Finish(GifProblem(state_->reader.Error(), delivered_));
+      if (!state_->reader.NextImage(state_->current)) return Finish(GifProblem(state_->reader.Error(), delivered_));
       return DrawCurrent(delay);
     case Phase::Done:
     case Phase::Refused: break;

@@ -13,8 +13,8 @@ constexpr std::uint8_t kPaletteTransparent = 0;
 // The first entry with fourth byte 0, when the palette also has entries
 // with 255; otherwise the fourth bytes say nothing about transparency.
 int TransparentPaletteIndex(std::span<const PaletteEntry> palette) {
-  const bool anyOpaque = std::any_of(palette.begin(), palette.end(),
-                                     [](const PaletteEntry& e) { return e.reserved == kPaletteOpaque; });
+  const bool anyOpaque =
+      std::any_of(palette.begin(), palette.end(), [](const PaletteEntry& e) { return e.reserved == kPaletteOpaque; });
   if (!anyOpaque) return -1;
   const auto it = std::find_if(palette.begin(), palette.end(),
                                [](const PaletteEntry& e) { return e.reserved == kPaletteTransparent; });
@@ -110,8 +110,7 @@ std::optional<GifIndexedImage> ToGifIndexed(const PixelImage& image) {
   switch (image.BitCount()) {
     case 1:
     case 4:
-    case 8:
-      return FromPaletteImage(image);
+    case 8: return FromPaletteImage(image);
     case 16:
     case 24:
     case 32: {
@@ -119,8 +118,7 @@ std::optional<GifIndexedImage> ToGifIndexed(const PixelImage& image) {
       if (auto exact = ExactPalette(pixels)) return exact;
       return QuantizedPalette(pixels);
     }
-    default:
-      return std::nullopt;
+    default: return std::nullopt;
   }
 }
 

@@ -49,7 +49,7 @@ class GifLzwDecoder {
   void Reset();
   bool Stop();
 
-  ByteReader input_{{}};                  // at the sub-block after the current one
+  ByteReader input_{{}};                 // at the sub-block after the current one
   std::span<const std::uint8_t> block_;  // the current sub-block
   std::size_t blockAt_ = 0;              // its next unread byte
   std::uint64_t bits_ = 0;

@@ -50,18 +50,12 @@ void ParseGraphicControl(std::span<const std::uint8_t> block, GifImageHeader& pe
 
 const char* GifErrorName(GifError error) {
   switch (error) {
-    case GifError::None:
-      return "no error";
-    case GifError::NotGif:
-      return "not a GIF file";
-    case GifError::Truncated:
-      return "truncated GIF data";
-    case GifError::Corrupt:
-      return "corrupt GIF data";
-    case GifError::NoMemory:
-      return "out of memory";
-    case GifError::NoTrailer:
-      return "no trailer";
+    case GifError::None: return "no error";
+    case GifError::NotGif: return "not a GIF file";
+    case GifError::Truncated: return "truncated GIF data";
+    case GifError::Corrupt: return "corrupt GIF data";
+    case GifError::NoMemory: return "out of memory";
+    case GifError::NoTrailer: return "no trailer";
   }
   return "unknown error";
 }
@@ -104,10 +98,8 @@ bool GifReader::Fail(GifError error) {
 bool GifReader::FailFromLibrary() {
   const int code = handle_ ? handle_->gif->Error : 0;
   switch (code) {
-    case D_GIF_ERR_NOT_GIF_FILE:
-      return Fail(GifError::NotGif);
-    case D_GIF_ERR_NOT_ENOUGH_MEM:
-      return Fail(GifError::NoMemory);
+    case D_GIF_ERR_NOT_GIF_FILE: return Fail(GifError::NotGif);
+    case D_GIF_ERR_NOT_ENOUGH_MEM: return Fail(GifError::NoMemory);
     default:
       // Some giflib paths fail without a code; a read that found the data
       // exhausted is truncation, anything else is damage.
@@ -173,11 +165,8 @@ bool GifReader::NextImage(GifImageHeader& image) {
       case EXTENSION_RECORD_TYPE:
         if (!ReadExtension(pending)) return false;
         break;
-      case TERMINATE_RECORD_TYPE:
-        handle_.reset();
-        return false;
-      default:
-        return Fail(GifError::Corrupt);
+      case TERMINATE_RECORD_TYPE: handle_.reset(); return false;
+      default: return Fail(GifError::Corrupt);
     }
   }
 }

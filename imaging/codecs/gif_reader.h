@@ -10,19 +10,19 @@
 #include <vector>
 
 #include "imaging/byte_reader.h"
-#include "imaging/problem.h"
 #include "imaging/codecs/gif_compositor.h"
 #include "imaging/codecs/gif_lzw.h"
+#include "imaging/problem.h"
 
 namespace reelmill {
 
 enum class GifError {
   None,
-  NotGif,      // no "GIF" signature
-  Truncated,   // the data ends inside a record
-  Corrupt,     // a record or the compressed data is malformed
+  NotGif,     // no "GIF" signature
+  Truncated,  // the data ends inside a record
+  Corrupt,    // a record or the compressed data is malformed
   NoMemory,
-  NoTrailer,   // the data ends after a whole record, without the trailer
+  NoTrailer,  // the data ends after a whole record, without the trailer
 };
 
 const char* GifErrorName(GifError error);
@@ -95,7 +95,7 @@ class GifReader final {
   ByteReader input_;
   std::unique_ptr<Handle> handle_;
   std::unique_ptr<GifLzwDecoder> fast_;  // kept from image to image
-  bool fastActive_ = false;             // the current image is being read by it
+  bool fastActive_ = false;              // the current image is being read by it
   GifScreen screen_;
   GifError error_ = GifError::None;
   int rowsLeft_ = 0;

@@ -78,8 +78,8 @@ bool WriteGifFile(const std::string& path, const GifIndexedImage& image) {
   const bool transparent = image.transparentIndex >= 0;
   // The graphic control extension needs the 89a signature.
   EGifSetGifVersion(gif, transparent);
-  bool ok = EGifPutScreenDesc(gif, image.width, image.height, kColorResolutionBits, kBackgroundIndex, map.get()) !=
-            GIF_ERROR;
+  bool ok =
+      EGifPutScreenDesc(gif, image.width, image.height, kColorResolutionBits, kBackgroundIndex, map.get()) != GIF_ERROR;
   if (ok && transparent) ok = PutGraphicControl(gif, image.transparentIndex);
   ok = ok && EGifPutImageDesc(gif, 0, 0, image.width, image.height, false, nullptr) != GIF_ERROR;
   // EGifPutLine masks the row in place, so it gets a copy.

@@ -82,8 +82,7 @@ bool JpegCodec::LoadMemory(std::span<const std::uint8_t> data, ImageList& out, s
                    image->Row(y));
     }
   } else if (tjDecompress2(decoder.get(), data.data(), data.size(), image->Bits(), width,
-                           static_cast<int>(image->Stride()), height, grey ? TJPF_GRAY : TJPF_BGR,
-                           kDecodeFlags) != 0) {
+                           static_cast<int>(image->Stride()), height, grey ? TJPF_GRAY : TJPF_BGR, kDecodeFlags) != 0) {
     return false;
   }
   out.Append(std::move(image));

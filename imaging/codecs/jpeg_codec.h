@@ -48,6 +48,4 @@ class JpegCodec final : public ImageCodec {
   JpegEncoder encoder_;
 };
 
-
-
 }  // namespace reelmill

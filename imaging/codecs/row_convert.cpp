@@ -40,15 +40,11 @@ void RowToBgr(const PixelImage& image, int y, std::uint8_t* out) {
   const std::uint8_t* row = image.Row(y);
   const int width = image.Width();
   switch (image.BitCount()) {
-    case 24:
-      std::memcpy(out, row, static_cast<std::size_t>(width) * 3);
-      return;
+    case 24: std::memcpy(out, row, static_cast<std::size_t>(width) * 3); return;
     case 32:
       for (int x = 0; x < width; ++x, out += 3) std::memcpy(out, row + 4 * x, 3);
       return;
-    case 16:
-      Row16ToChannels(image, y, out, false);
-      return;
+    case 16: Row16ToChannels(image, y, out, false); return;
     default: {
       const auto palette = image.Palette();
       for (int x = 0; x < width; ++x, out += 3) {
@@ -65,18 +61,14 @@ void RowToBgra(const PixelImage& image, int y, std::uint8_t* out) {
   const std::uint8_t* row = image.Row(y);
   const int width = image.Width();
   switch (image.BitCount()) {
-    case 32:
-      std::memcpy(out, row, static_cast<std::size_t>(width) * 4);
-      return;
+    case 32: std::memcpy(out, row, static_cast<std::size_t>(width) * 4); return;
     case 24:
       for (int x = 0; x < width; ++x, out += 4) {
         std::memcpy(out, row + 3 * x, 3);
         out[3] = 0xFF;
       }
       return;
-    case 16:
-      Row16ToChannels(image, y, out, true);
-      return;
+    case 16: Row16ToChannels(image, y, out, true); return;
     default: {
       const auto palette = image.Palette();
       for (int x = 0; x < width; ++x, out += 4) {

@@ -12,12 +12,9 @@ namespace reelmill {
 // Palette index of pixel x in a row of 1, 4 or 8 bits per pixel.
 inline std::uint8_t PaletteIndexAt(const std::uint8_t* row, int bitCount, int x) {
   switch (bitCount) {
-    case 1:
-      return static_cast<std::uint8_t>((row[x >> 3] >> (7 - (x & 7))) & 0x1);
-    case 4:
-      return static_cast<std::uint8_t>((row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0xF);
-    default:
-      return row[x];
+    case 1: return static_cast<std::uint8_t>((row[x >> 3] >> (7 - (x & 7))) & 0x1);
+    case 4: return static_cast<std::uint8_t>((row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0xF);
+    default: return row[x];
   }
 }
 

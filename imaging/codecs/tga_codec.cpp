@@ -63,7 +63,8 @@ bool ReadRleRow(ByteReader& in, std::uint8_t* row, int width, std::size_t pixelB
     if (*packet & 0x80) {
       const auto pixel = in.Bytes(pixelBytes);
       if (!pixel) return false;
-      for (int i = 0; i < count; ++i) std::memcpy(target + static_cast<std::size_t>(i) * pixelBytes, pixel->data(), pixelBytes);
+      for (int i = 0; i < count; ++i)
+        std::memcpy(target + static_cast<std::size_t>(i) * pixelBytes, pixel->data(), pixelBytes);
     } else {
       const auto pixels = in.Bytes(static_cast<std::size_t>(count) * pixelBytes);
       if (!pixels) return false;
@@ -88,19 +89,19 @@ bool TgaCodec::SaveFile(const std::string& path, std::span<const PixelImage* con
   const bool mapped = depth == 8;
   const std::size_t rowBytes = static_cast<std::size_t>(image.Width()) * static_cast<std::size_t>(depth / 8);
   ByteWriter out(std::move(file_));
-  out.U8(static_cast<std::uint8_t>(kImageId.size()));                // ID length
-  out.U8(mapped ? 1 : 0);                                            // colour map type
-  out.U8(mapped ? kTypeColourMapped : kTypeTrueColour);              // image type
-  out.U16le(0);                                                      // first colour map index
-  out.U16le(kColourMapLength);                                       // colour map length
-  out.U8(kColourMapEntryBits);                                       // colour map entry size
-  out.U16le(0);                                                      // x origin
-  out.U16le(0);                                                      // y origin
-  out.U16le(static_cast<std::uint16_t>(image.Width()));              // width
-  out.U16le(static_cast<std::uint16_t>(image.Height()));             // height
-  out.U8(static_cast<std::uint8_t>(depth));                          // pixel depth
-  out.U8(kDescriptorTopLeft);                                        // image descriptor
-  out.Bytes(kImageId.data(), kImageId.size());                       // image ID
+  out.U8(static_cast<std::uint8_t>(kImageId.size()));     // ID length
+  out.U8(mapped ? 1 : 0);                                 // colour map type
+  out.U8(mapped ? kTypeColourMapped : kTypeTrueColour);   // image type
+  out.U16le(0);                                           // first colour map index
+  out.U16le(kColourMapLength);                            // colour map length
+  out.U8(kColourMapEntryBits);                            // colour map entry size
+  out.U16le(0);                                           // x origin
+  out.U16le(0);                                           // y origin
+  out.U16le(static_cast<std::uint16_t>(image.Width()));   // width
+  out.U16le(static_cast<std::uint16_t>(image.Height()));  // height
+  out.U8(static_cast<std::uint8_t>(depth));               // pixel depth
+  out.U8(kDescriptorTopLeft);                             // image descriptor
+  out.Bytes(kImageId.data(), kImageId.size());            // image ID
   if (mapped) {
     for (const PaletteEntry& entry : image.Palette()) {
       out.U8(entry.blue);
@@ -153,8 +154,7 @@ bool TgaCodec::LoadMemory(std::span<const std::uint8_t> data, ImageList& out,
     case kTypeRleTrueColour:
       if (depth != 16 && depth != 24 && depth != 32) return false;
       break;
-    default:
-      return false;  // no image data, or a compression we do not read
+    default: return false;  // no image data, or a compression we do not read
   }
 
   auto image = std::make_unique<PixelImage>();

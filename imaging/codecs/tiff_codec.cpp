@@ -186,7 +186,8 @@ bool ForEachScanline(TIFF* tiff, std::uint32_t height, std::size_t minimumBytes,
 
 bool ReadPalettePage(TIFF* tiff, const PageLayout& layout, PixelImage& image) {
   const int bits = layout.bitsPerSample;
-  if (!image.Create(static_cast<int>(layout.width), static_cast<int>(layout.height), bits == 2 ? 4 : bits)) return false;
+  if (!image.Create(static_cast<int>(layout.width), static_cast<int>(layout.height), bits == 2 ? 4 : bits))
+    return false;
   std::uint16_t* red = nullptr;
   std::uint16_t* green = nullptr;
   std::uint16_t* blue = nullptr;
@@ -298,25 +299,20 @@ std::uint64_t FieldTypeSize(std::uint64_t type) {
     case TIFF_BYTE:
     case TIFF_ASCII:
     case TIFF_SBYTE:
-    case TIFF_UNDEFINED:
-      return 1;
+    case TIFF_UNDEFINED: return 1;
     case TIFF_SHORT:
-    case TIFF_SSHORT:
-      return 2;
+    case TIFF_SSHORT: return 2;
     case TIFF_LONG:
     case TIFF_SLONG:
     case TIFF_FLOAT:
-    case TIFF_IFD:
-      return 4;
+    case TIFF_IFD: return 4;
     case TIFF_RATIONAL:
     case TIFF_SRATIONAL:
     case TIFF_DOUBLE:
     case TIFF_LONG8:
     case TIFF_SLONG8:
-    case TIFF_IFD8:
-      return 8;
-    default:
-      return 0;  // unknown types are skipped by libtiff as well
+    case TIFF_IFD8: return 8;
+    default: return 0;  // unknown types are skipped by libtiff as well
   }
 }
 

@@ -168,8 +168,7 @@ std::span<const std::uint8_t> TiffLzwEncoder::EncodeStrip(std::span<const std::u
 }
 
 void TiffLzwEncoder::EncodeStrips(std::span<const std::uint8_t> first, std::span<const std::uint8_t> second,
-                                  std::span<const std::uint8_t>& firstOut,
-                                  std::span<const std::uint8_t>& secondOut) {
+                                  std::span<const std::uint8_t>& firstOut, std::span<const std::uint8_t>& secondOut) {
   std::uint8_t* const firstStart = out_[0].Reserve(OutputBound(first.size()));
   std::uint8_t* const secondStart = out_[1].Reserve(OutputBound(second.size()));
   Stream a(first, firstStart, tables_.get());

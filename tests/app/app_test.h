@@ -66,7 +66,9 @@ struct WindowEnv {
     window.Actions().addFolder->trigger();
     return WaitIdle();
   }
-  bool WaitIdle() { return QTest::qWaitFor([this] { return !window.Busy(); }, 60000); }
+  bool WaitIdle() {
+    return QTest::qWaitFor([this] { return !window.Busy(); }, 60000);
+  }
   QRect RowRect(int row) { return window.List().visualRect(window.Model().index(row, 0)); }
   void ClickRow(int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
     QTest::mouseClick(window.List().viewport(), Qt::LeftButton, modifiers, RowRect(row).center());

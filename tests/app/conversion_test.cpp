@@ -79,7 +79,8 @@ class ConversionTest : public QObject {
   void convertAllWalksTheRows() {
     ConvertEnv env("Flash(SWF)");
     QStringList paths;
-    for (const char* name : {"a.gif", "b.gif", "c.gif"}) paths << QString::fromStdString(WriteGif(env.dir, name, {10, 20}));
+    for (const char* name : {"a.gif", "b.gif", "c.gif"})
+      paths << QString::fromStdString(WriteGif(env.dir, name, {10, 20}));
     QVERIFY(env.AddFiles(paths));
     QStringList percents;
     QObject::connect(&env.window.Preview(), &PreviewWidget::FrameShown, [&] {
@@ -106,14 +107,15 @@ class ConversionTest : public QObject {
     const std::string inTemp = env.Out("varnle_reelmill/Temp/t.gif");
     fs::copy_file(WriteGif(env.dir, "t.gif", {10}), inTemp);
     const auto kept = ReadAll(inTemp);
-    QVERIFY(env.AddFiles(QPaths({WriteGif(env.dir, "a.gif", {10}), env.dir / "bad.gif", inTemp,
-                                 WriteGif(env.dir, "c.gif", {10})})));
+    QVERIFY(env.AddFiles(
+        QPaths({WriteGif(env.dir, "a.gif", {10}), env.dir / "bad.gif", inTemp, WriteGif(env.dir, "c.gif", {10})})));
     env.window.Actions().convertAll->trigger();
     QVERIFY(env.Finish());
     QVERIFY(fs::exists(env.Out("a.avi")) && fs::exists(env.Out("c.avi")) && !fs::exists(env.Out("bad.avi")));
     QCOMPARE(env.desktop.messages.size(), 1);
     QVERIFY(env.desktop.messages[0].contains(QString::fromStdString(env.dir / "bad.gif") + ": "));
-    QVERIFY(env.desktop.messages[0].contains(QString::fromStdString(inTemp) + ": it lies in the temporary frame folder"));
+    QVERIFY(
+        env.desktop.messages[0].contains(QString::fromStdString(inTemp) + ": it lies in the temporary frame folder"));
     QVERIFY(!env.desktop.messages[0].contains("a.gif"));
     QCOMPARE(ReadAll(inTemp), kept);
     QVERIFY(!fs::exists(env.Out("t.avi")));
@@ -170,11 +172,21 @@ class ConversionTest : public QObject {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("folder");
     QTest::addColumn<QString>("message");
-    QTest::newRow("Convert, empty list") << false << 0 << false << "Video(AVI)" << "/tmp/" << "Please select files.There are'n files in list";
-    QTest::newRow("Convert All, empty list") << true << 0 << false << "Video(AVI)" << "/tmp/" << "Please select files.There are'n files in list";
-    QTest::newRow("Convert, no row") << false << 1 << false << "Video(AVI)" << "/tmp/" << "Please select the file you want to convert";
-    QTest::newRow("Convert All, no folder") << true << 1 << false << "Flash(SWF)" << "" << "Please select the directory for converted files";
-    QTest::newRow("Convert sequence, no folder") << false << 1 << true << "Image Sequence" << "" << "Please select the directory for converted files";
+    QTest::newRow("Convert, empty list") << false << 0 << false << "Video(AVI)"
+                                         << "/tmp/"
+                                         << "Please select files.There are'n files in list";
+    QTest::newRow("Convert All, empty list") << true << 0 << false << "Video(AVI)"
+                                             << "/tmp/"
+                                             << "Please select files.There are'n files in list";
+    QTest::newRow("Convert, no row") << false << 1 << false << "Video(AVI)"
+                                     << "/tmp/"
+                                     << "Please select the file you want to convert";
+    QTest::newRow("Convert All, no folder") << true << 1 << false << "Flash(SWF)"
+                                            << ""
+                                            << "Please select the directory for converted files";
+    QTest::newRow("Convert sequence, no folder") << false << 1 << true << "Image Sequence"
+                                                 << ""
+                                                 << "Please select the directory for converted files";
   }
   void convertChecksBeforeItStarts() {
     QFETCH(bool, all);
@@ -241,9 +253,12 @@ class ExportTest : public QObject {
   void sequenceItemsWriteEveryFrame_data() {
     QTest::addColumn<QString>("item");
     QTest::addColumn<QString>("extension");
-    QTest::newRow("Tga Sequence") << "Tga Sequence" << "tga";
-    QTest::newRow("Tiff Sequence") << "Tiff Sequence" << "tiff";
-    QTest::newRow("Png Sequence") << "Png Sequence" << "png";
+    QTest::newRow("Tga Sequence") << "Tga Sequence"
+                                  << "tga";
+    QTest::newRow("Tiff Sequence") << "Tiff Sequence"
+                                   << "tiff";
+    QTest::newRow("Png Sequence") << "Png Sequence"
+                                  << "png";
   }
   void sequenceItemsWriteEveryFrame() {
     QFETCH(QString, item);
@@ -269,7 +284,8 @@ class ExportTest : public QObject {
     QCOMPARE(label, QString("12/12"));
     const std::string folder = env.Out("varnle_reelmill/" + extension.toStdString() + "/");
     for (int i = 0; i < 12; ++i)
-      QVERIFY(fs::exists(folder + "a.gif" + QString("%1").arg(i, 5, 10, QChar('0')).toStdString() + "." + extension.toStdString()));
+      QVERIFY(fs::exists(folder + "a.gif" + QString("%1").arg(i, 5, 10, QChar('0')).toStdString() + "." +
+                         extension.toStdString()));
     QCOMPARE(std::distance(fs::directory_iterator(folder), {}), 12);
   }
 
@@ -304,7 +320,8 @@ class ExportTest : public QObject {
     for (int i = 0; i < 70000; ++i) builder.SolidFrame(static_cast<std::uint8_t>(i % 8), 10);
     WriteAll(dir / "long.gif", builder.Bytes());
     ManualTime time;
-    SequenceExportDialog dialog(QString::fromStdString(dir / "long.gif"), "bmp", QString::fromStdString(dir.Path()), time);
+    SequenceExportDialog dialog(QString::fromStdString(dir / "long.gif"), "bmp", QString::fromStdString(dir.Path()),
+                                time);
     QCOMPARE(dialog.ProgressBar().maximum(), 70000);
     dialog.show();
     time.Advance(200);

@@ -10,7 +10,9 @@ class ManualClock final : public PlaybackClock {
  public:
   explicit ManualClock(ManualTime& time) : time_(time) {}
   ~ManualClock() override { Cancel(); }
-  void After(int milliseconds, std::function<void()> tick) override { time_.Schedule(milliseconds, std::move(tick), this); }
+  void After(int milliseconds, std::function<void()> tick) override {
+    time_.Schedule(milliseconds, std::move(tick), this);
+  }
   void Cancel() override { time_.CancelAll(this); }
 
  private:
@@ -35,10 +37,13 @@ class ManualTicker final : public Ticker {
 
  private:
   void Arm() {
-    time_.Schedule(period_, [this] {
-      Arm();  // the next tick is due one period on, whatever this one does
-      Fire();
-    }, this);
+    time_.Schedule(
+        period_,
+        [this] {
+          Arm();  // the next tick is due one period on, whatever this one does
+          Fire();
+        },
+        this);
   }
   ManualTime& time_;
   int period_ = 100;

@@ -95,10 +95,8 @@ class FileListTest : public QObject {
     auto huge = GifBuilder(1, 1).SolidFrame(1).Bytes();
     huge[6] = huge[7] = huge[8] = huge[9] = 0xFF;  // a screen of 65535 x 65535
     const std::pair<const char*, std::vector<std::uint8_t>> files[] = {
-        {"text.gif", {'h', 'e', 'l', 'l', 'o'}},
-        {"empty.gif", {}},
-        {"header.gif", {good.begin(), good.begin() + 13}},
-        {"screen.gif", huge},
+        {"text.gif", {'h', 'e', 'l', 'l', 'o'}},           {"empty.gif", {}},
+        {"header.gif", {good.begin(), good.begin() + 13}}, {"screen.gif", huge},
         {"cut.gif", {good.begin(), good.end() - 20}},
     };
     QStringList paths;
@@ -178,11 +176,16 @@ class FileListTest : public QObject {
     QTest::addColumn<bool>("up");
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("order");  // the "No" column afterwards
-    QTest::newRow("up from the first row") << 3 << 0 << true << "It's the first row!" << "123";
-    QTest::newRow("down from the last row") << 3 << 2 << false << "It's the last row!" << "123";
-    QTest::newRow("up from the middle") << 3 << 1 << true << "" << "213";
-    QTest::newRow("down from the middle") << 3 << 1 << false << "" << "132";
-    QTest::newRow("empty list") << 0 << -1 << true << "There is no rows!" << "";
+    QTest::newRow("up from the first row") << 3 << 0 << true << "It's the first row!"
+                                           << "123";
+    QTest::newRow("down from the last row") << 3 << 2 << false << "It's the last row!"
+                                            << "123";
+    QTest::newRow("up from the middle") << 3 << 1 << true << ""
+                                        << "213";
+    QTest::newRow("down from the middle") << 3 << 1 << false << ""
+                                          << "132";
+    QTest::newRow("empty list") << 0 << -1 << true << "There is no rows!"
+                                << "";
   }
   void moveUpAndDown() {
     QFETCH(int, rows);
@@ -231,7 +234,8 @@ class FileListTest : public QObject {
     QCOMPARE(env.Find<QSpinBox>("width")->value(), 0);
     QVERIFY(env.window.CurrentFileLabel().text().endsWith("broken.gif"));
     // A click on empty space changes nothing.
-    QTest::mouseClick(env.window.List().viewport(), Qt::LeftButton, {}, env.window.List().viewport()->rect().bottomLeft() - QPoint(-5, 5));
+    QTest::mouseClick(env.window.List().viewport(), Qt::LeftButton, {},
+                      env.window.List().viewport()->rect().bottomLeft() - QPoint(-5, 5));
     QCOMPARE(env.window.CurrentFile(), QString::fromStdString(big));
   }
 
@@ -267,10 +271,10 @@ class FileListTest : public QObject {
       if (action->menu())
         for (QAction* sub : action->menu()->actions()) items << "  " + sub->text();
     }
-    QCOMPARE(items, (QStringList{"Remove", "Remove All", "-", "Add Files", "Add Folder", "-", "Export",
-                                 "  Single Image", "  Bmp Sequence", "  Tga Sequence", "  Gif Sequence",
-                                 "  Jpg Sequence", "  Png Sequence", "  Tiff Sequence", "-", "Convert",
-                                 "Convert All"}));
+    QCOMPARE(items,
+             (QStringList{"Remove", "Remove All", "-", "Add Files", "Add Folder", "-", "Export", "  Single Image",
+                          "  Bmp Sequence", "  Tga Sequence", "  Gif Sequence", "  Jpg Sequence", "  Png Sequence",
+                          "  Tiff Sequence", "-", "Convert", "Convert All"}));
     env.window.ContextMenu().hide();
   }
 

@@ -111,9 +111,12 @@ class OptionPagesTest : public QObject {
   void browseSetsTheFolder_data() {
     QTest::addColumn<QString>("chosen");
     QTest::addColumn<QString>("folder");
-    QTest::newRow("a folder") << "/home/ann/out" << "/home/ann/out/";
-    QTest::newRow("the root") << "/" << "/";
-    QTest::newRow("cancelled") << "" << "";
+    QTest::newRow("a folder") << "/home/ann/out"
+                              << "/home/ann/out/";
+    QTest::newRow("the root") << "/"
+                              << "/";
+    QTest::newRow("cancelled") << ""
+                               << "";
   }
   void browseSetsTheFolder() {
     QFETCH(QString, chosen);
@@ -154,9 +157,8 @@ class PreviewTest : public QObject {
     QVERIFY(env.AddFiles(QPaths({WriteGif(env.dir, "d.gif", {10, 30, 0})})));
     env.ClickRow(0);
     std::vector<std::pair<long long, int>> shown;
-    QObject::connect(&env.window.Preview(), &PreviewWidget::FrameShown, [&] {
-      shown.emplace_back(env.time.Now(), env.window.Preview().Recorder().CurrentFrame());
-    });
+    QObject::connect(&env.window.Preview(), &PreviewWidget::FrameShown,
+                     [&] { shown.emplace_back(env.time.Now(), env.window.Preview().Recorder().CurrentFrame()); });
     long long ended = -1;
     QObject::connect(&env.window.Preview(), &PreviewWidget::PassEnded, [&] { ended = env.time.Now(); });
     env.window.Actions().play->trigger();
@@ -224,7 +226,8 @@ class FileProbeTest : public QObject {
     const auto good = animation.Bytes();
     std::vector<std::pair<std::string, std::vector<std::uint8_t>>> files{
         {"good.gif", good}, {"still.gif", GifBuilder(4, 3).SolidFrame(2).Bytes()}, {"text.gif", {'x'}}};
-    for (std::size_t cut = 0; cut < good.size(); cut += 7) files.push_back({"cut.gif", {good.begin(), good.begin() + cut}});
+    for (std::size_t cut = 0; cut < good.size(); cut += 7)
+      files.push_back({"cut.gif", {good.begin(), good.begin() + cut}});
     std::uint32_t state = 7;
     for (int copy = 0; copy < 40; ++copy) {
       auto bytes = good;
@@ -244,8 +247,8 @@ class FileProbeTest : public QObject {
         WriteAll(path, bytes);
       }
       FrameSet decoded;
-      const FileProbe want = decoded.Load(path) ? FileProbe{static_cast<int>(decoded.Count()), decoded.Frame(0)->Width(),
-                                                            decoded.Frame(0)->Height()}
+      const FileProbe want = decoded.Load(path) ? FileProbe{static_cast<int>(decoded.Count()),
+                                                            decoded.Frame(0)->Width(), decoded.Frame(0)->Height()}
                                                 : FileProbe{};
       QCOMPARE(ProbeFile(path), want);
       QCOMPARE(cache.Probe(path), want);

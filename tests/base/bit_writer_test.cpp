@@ -13,7 +13,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 TEST(BitWriter, FieldsFollowEachOtherMostSignificantBitFirst) {
   BitWriter bits;
-  bits.Put(14, 5);     // 01110
+  bits.Put(14, 5);  // 01110
   bits.Put(0, 14);
   bits.Put(6400, 14);  // 01100100000000
   bits.Put(0, 14);

@@ -68,11 +68,24 @@ TEST(ZeroPadded, PadsToTheWidthAndNeverCuts) {
 }
 
 TEST(FrameOrderLess, NumbersCompareByValueAndEqualWidthsAsBytes) {
-  const std::vector<std::string> ordered = {
-      "/t/a.gif00000.jpg", "/t/a.gif00002.jpg", "/t/a.gif99999.jpg", "/t/a.gif100000.jpg", "/t/a.gif1310700.jpg",
-      "/t/b.gif00001.jpg", "frame.jpg",         "frame1.jpg",        "frame2.jpg",         "frame10.jpg",
-      "frame12.jpg",       "frame12a.jpg",      "frame012a.jpg",     "frameb.jpg",         "x9y",
-      "x9y1",              "x10",               "\xff"};
+  const std::vector<std::string> ordered = {"/t/a.gif00000.jpg",
+                                            "/t/a.gif00002.jpg",
+                                            "/t/a.gif99999.jpg",
+                                            "/t/a.gif100000.jpg",
+                                            "/t/a.gif1310700.jpg",
+                                            "/t/b.gif00001.jpg",
+                                            "frame.jpg",
+                                            "frame1.jpg",
+                                            "frame2.jpg",
+                                            "frame10.jpg",
+                                            "frame12.jpg",
+                                            "frame12a.jpg",
+                                            "frame012a.jpg",
+                                            "frameb.jpg",
+                                            "x9y",
+                                            "x9y1",
+                                            "x10",
+                                            "\xff"};
   for (std::size_t i = 0; i < ordered.size(); ++i) {
     EXPECT_FALSE(FrameOrderLess(ordered[i], ordered[i])) << ordered[i];
     for (std::size_t j = i + 1; j < ordered.size(); ++j) {

@@ -176,8 +176,14 @@ namespace {
 // transparency and disposal, damage, blocks that are not frames.
 std::vector<std::pair<std::string, std::vector<std::uint8_t>>> PassCorpus() {
   std::vector<std::pair<std::string, std::vector<std::uint8_t>>> corpus;
-  corpus.emplace_back("delays.gif", GifBuilder(12, 9).Looping().SolidFrame(1, 10).SolidFrame(2, 30).SolidFrame(3, 0)
-                                        .SolidFrame(4, 15).SolidFrame(5, 4).Bytes());
+  corpus.emplace_back("delays.gif", GifBuilder(12, 9)
+                                        .Looping()
+                                        .SolidFrame(1, 10)
+                                        .SolidFrame(2, 30)
+                                        .SolidFrame(3, 0)
+                                        .SolidFrame(4, 15)
+                                        .SolidFrame(5, 4)
+                                        .Bytes());
   corpus.emplace_back("still.gif", GifBuilder(7, 5).SolidFrame(3, 250).Bytes());
   corpus.emplace_back("nocontrol.gif", GifBuilder(6, 6).SolidFrame(1, 0, false).SolidFrame(2, 0, false).Bytes());
   GifBuilder layered(10, 10);

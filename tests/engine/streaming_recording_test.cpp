@@ -32,8 +32,8 @@ void BadImage(GifBuilder& builder, int delay) {
 TEST(RecordStreaming, NumbersFramesByTheirStepsLikeAFrameRecorderPass) {
   for (int threads : {1, 2, 4}) {
     testing::TempDir dir;
-    testing::WriteAll(dir / "a.gif", GifBuilder(9, 7).SolidFrame(1, 10).SolidFrame(2, 30).SolidFrame(3, 0)
-                                         .SolidFrame(4, 15).Bytes());
+    testing::WriteAll(dir / "a.gif",
+                      GifBuilder(9, 7).SolidFrame(1, 10).SolidFrame(2, 30).SolidFrame(3, 0).SolidFrame(4, 15).Bytes());
     StreamingOptions options;
     options.workFolder = dir.Path();
     options.encoderThreads = threads;

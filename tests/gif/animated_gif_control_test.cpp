@@ -25,7 +25,8 @@ TEST(AnimatedGifControl, AGifWithOneImageIsAStillPictureWithoutFrames) {
 }
 
 TEST(AnimatedGifControl, EveryFrameGetsItsDelayDisposalAndPicture) {
-  const Bytes gif = GifBuilder(4, 3).Looping().SolidFrame(1, 10).Comment("x").SolidFrame(2, 30).SolidFrame(3, 0).Bytes();
+  const Bytes gif =
+      GifBuilder(4, 3).Looping().SolidFrame(1, 10).Comment("x").SolidFrame(2, 30).SolidFrame(3, 0).Bytes();
   AnimatedGifControl control;
   ASSERT_TRUE(control.LoadPictureData(gif));
   ASSERT_EQ(control.FrameCount(), 3);

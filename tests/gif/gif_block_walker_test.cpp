@@ -45,11 +45,11 @@ TEST(GifBlockWalker, RefusesDataThatIsNotAGifOrTooShortForItsHeader) {
 TEST(GifBlockWalker, ClassifiesAndMeasuresEveryBlockKind) {
   // Offsets below count from the first block after the 13 + 24 header bytes.
   const Bytes gif = GifBuilder(4, 4)
-                        .Looping()                    // 14 + 4 (03 01 00 00) + 1 = 19
-                        .Comment("hello")             // 2 + (1 + 5) + 1 = 9
-                        .Control(7, 2, 3)             // 8
+                        .Looping()         // 14 + 4 (03 01 00 00) + 1 = 19
+                        .Comment("hello")  // 2 + (1 + 5) + 1 = 9
+                        .Control(7, 2, 3)  // 8
                         .Raw({0x21, 0x01, 12, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 'h', 'i', 0})  // 15 + 4
-                        .Image(Rect(0, 0, 1, 1, 0))  // 11 + chain
+                        .Image(Rect(0, 0, 1, 1, 0))                                                 // 11 + chain
                         .Bytes();
   GifBlockWalker walker(gif);
   std::size_t at = 37;
@@ -216,10 +216,10 @@ namespace {
 // the decoder never sees (or miss ones it does).
 TEST(GifBlockWalker, MeasuresExtensionsByTheirSubBlocksWhateverTheFirstClaims) {
   const Bytes gif = GifBuilder(4, 4)
-                        .Raw({0x21, 0xFF, 5, 'N', 'E', 'T', 'S', 'C', 0})        // 2 + 6 + 1 = 9
-                        .Raw({0x21, 0xF9, 6, 0x08, 30, 0, 0, 0, 0, 0})           // 2 + 7 + 1 = 10
-                        .Raw({0x21, 0x01, 2, 0, 0, 0})                           // 2 + 3 + 1 = 6
-                        .Raw({0x21, 0xF9, 2, 0x08, 70, 0})                       // too short for the fields
+                        .Raw({0x21, 0xFF, 5, 'N', 'E', 'T', 'S', 'C', 0})  // 2 + 6 + 1 = 9
+                        .Raw({0x21, 0xF9, 6, 0x08, 30, 0, 0, 0, 0, 0})     // 2 + 7 + 1 = 10
+                        .Raw({0x21, 0x01, 2, 0, 0, 0})                     // 2 + 3 + 1 = 6
+                        .Raw({0x21, 0xF9, 2, 0x08, 70, 0})                 // too short for the fields
                         .Image(Rect(0, 0, 1, 1, 0))
                         .Bytes();
   GifBlockWalker walker(gif);

@@ -53,8 +53,8 @@ TestImage Image(GifRect rect, std::vector<std::uint8_t> indices, int disposal = 
                 int transparent = -1) {
   TestImage image;
   image.rect = rect;
-  image.indices = indices.size() == 1 ? std::vector<std::uint8_t>(std::size_t(rect.width * rect.height), indices[0])
-                                      : indices;
+  image.indices =
+      indices.size() == 1 ? std::vector<std::uint8_t>(std::size_t(rect.width * rect.height), indices[0]) : indices;
   image.control = disposal >= 0;
   image.disposal = std::max(disposal, 0);
   image.delay = delay;
@@ -101,23 +101,29 @@ TEST(GifSingleImage, InterlacedRowsLandWhereTheyBelong) {
 TEST(GifAnimation, FramesAreCompositedWithEachDisposalAndTheirOwnTables) {
   TestImage local = Image({0, 0, 1, 1}, {1}, 1, 0);
   local.localColors = {{1, 2, 3}, {4, 5, 6}};
-  const TestGif gif{4, 1, kFour, 0, {
-      Image({1, 0, 3, 1}, {2}, 0, 10),             // blue; the screen starts transparent
-      Image({0, 0, 4, 1}, {0, 3, 0, 3}, 1, 5, 3),  // red where not transparent, kept
-      Image({1, 0, 1, 1}, {1}, 2, 0),              // green, then cleared
-      Image({2, 0, 1, 1}, {3}, 3, 0),              // white, then restored
-      local,                                       // its own table
-      Image({3, 0, 1, 1}, {0})}};                  // no graphic control
+  const TestGif gif{4,
+                    1,
+                    kFour,
+                    0,
+                    {Image({1, 0, 3, 1}, {2}, 0, 10),             // blue; the screen starts transparent
+                     Image({0, 0, 4, 1}, {0, 3, 0, 3}, 1, 5, 3),  // red where not transparent, kept
+                     Image({1, 0, 1, 1}, {1}, 2, 0),              // green, then cleared
+                     Image({2, 0, 1, 1}, {3}, 3, 0),              // white, then restored
+                     local,                                       // its own table
+                     Image({3, 0, 1, 1}, {0})}};                  // no graphic control
   Loaded loaded = Load(EncodeGif(gif));
   ASSERT_TRUE(loaded.ok);
   ASSERT_EQ(loaded.frames.Count(), 6u);
-  const std::vector<std::vector<std::uint32_t>> want{
-      {T, B, B, B}, {R, B, R, B}, {R, G, R, B}, {R, T, W, B}, {0x040506FF, T, R, B}, {0x040506FF, T, R, R}};
+  const std::vector<std::vector<std::uint32_t>> want{{T, B, B, B}, {R, B, R, B},          {R, G, R, B},
+                                                     {R, T, W, B}, {0x040506FF, T, R, B}, {0x040506FF, T, R, R}};
   for (std::size_t i = 0; i < want.size(); ++i) {
     EXPECT_EQ(loaded.frames.At(i).BitCount(), 32);
     EXPECT_EQ(loaded.Pixels(i), want[i]) << "frame " << i;
   }
-  EXPECT_EQ(loaded.Delays(), "0000000000000100" "0000000000000050" + DelayText({0, 0, 0, 0}));
+  EXPECT_EQ(loaded.Delays(),
+            "0000000000000100"
+            "0000000000000050" +
+                DelayText({0, 0, 0, 0}));
 }
 
 TEST(GifAnimation, FramesAreAppendedAfterImagesAlreadyInTheList) {
@@ -125,8 +131,8 @@ TEST(GifAnimation, FramesAreAppendedAfterImagesAlreadyInTheList) {
   list.Append(std::make_unique<PixelImage>());
   std::unique_ptr<ImageProperties> properties;
   GifCodec codec;
-  ASSERT_TRUE(codec.LoadMemory(EncodeGif({1, 1, kFour, 0, {Image({0, 0, 1, 1}, {0}), Image({0, 0, 1, 1}, {1})}}),
-                               list, properties));
+  ASSERT_TRUE(codec.LoadMemory(EncodeGif({1, 1, kFour, 0, {Image({0, 0, 1, 1}, {0}), Image({0, 0, 1, 1}, {1})}}), list,
+                               properties));
   ASSERT_EQ(list.Count(), 3u);
   EXPECT_TRUE(list.At(0).IsEmpty());
 }
@@ -137,8 +143,8 @@ TEST(GifScreenPolicy, TheScreenGrowsToHoldTheFirstImageAndLaterFramesAreClipped)
   EXPECT_EQ(loaded.frames.At(0).Width(), 3);
   EXPECT_EQ(loaded.frames.At(0).Height(), 3);
 
-  loaded = Load(EncodeGif({2, 2, kFour, 0, {Image({0, 0, 3, 1}, {0}), Image({2, 1, 5, 5}, {1}),
-                                            Image({0, 0, 0, 0}, {0}, 1, 4)}}));
+  loaded = Load(EncodeGif(
+      {2, 2, kFour, 0, {Image({0, 0, 3, 1}, {0}), Image({2, 1, 5, 5}, {1}), Image({0, 0, 0, 0}, {0}, 1, 4)}}));
   ASSERT_TRUE(loaded.ok);
   ASSERT_EQ(loaded.frames.Count(), 3u) << "an image without pixels is still a frame";
   EXPECT_EQ(loaded.Pixels(1), (std::vector<std::uint32_t>{R, R, R, T, T, G}));
@@ -236,7 +242,9 @@ TEST(GifEnding, EveryRefusalAndEveryDamageIsNamed) {
   TestGif gif{8, 8, kFour, 0, {}};
   for (int i = 0; i < 3; ++i) gif.images.push_back(Image({0, 0, 8, 8}, testing::Pattern(8, 8, 4, i + 1), 1, 10 + i));
   const std::vector<std::uint8_t> bytes = EncodeGif(gif);
-  const auto prefix = [&](std::size_t size) { return std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + std::ptrdiff_t(size)); };
+  const auto prefix = [&](std::size_t size) {
+    return std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + std::ptrdiff_t(size));
+  };
   const auto withBytes = [&](std::size_t at, std::vector<std::uint8_t> values) {
     std::vector<std::uint8_t> changed = bytes;
     std::copy(values.begin(), values.end(), changed.begin() + std::ptrdiff_t(at));
@@ -250,7 +258,9 @@ TEST(GifEnding, EveryRefusalAndEveryDamageIsNamed) {
     std::string text;  // of Ending()
   };
   const std::vector<Case> cases = {
-      {"a PNG", {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 0, 0, 0}, true,
+      {"a PNG",
+       {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 0, 0, 0},
+       true,
        "not a GIF file (it does not start with \"GIF8\")"},
       {"cut to 30 bytes", prefix(30), true, "the file ends early in frame 1"},
       {"no image", {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, ';'}, true, "the GIF holds no image"},
@@ -282,9 +292,9 @@ TEST(GifEnding, EveryRefusalAndEveryDamageIsNamed) {
 TEST(GifDamage, AShortGraphicControlIsIgnored) {
   // Screen 1 x 1, 2-colour table, a 2-byte graphic control that would make
   // index 1 transparent, one image of index 1 (codes: clear, 1, end).
-  const std::vector<std::uint8_t> bytes{'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0, 0, 0, 0, 255, 255, 255,
-                                        0x21, 0xF9, 2, 0x01, 0x05, 0, ',', 0, 0, 0, 0, 1, 0, 1, 0, 0,
-                                        2, 2, 0x4C, 0x01, 0, ';'};
+  const std::vector<std::uint8_t> bytes{'G', 'I', 'F', '8', '9', 'a',  1,    0, 1,    0,    0x80, 0,   0,  0,
+                                        0,   0,   255, 255, 255, 0x21, 0xF9, 2, 0x01, 0x05, 0,    ',', 0,  0,
+                                        0,   0,   1,   0,   1,   0,    0,    2, 2,    0x4C, 0x01, 0,   ';'};
   const Loaded loaded = Load(bytes);
   ASSERT_TRUE(loaded.ok);
   EXPECT_EQ(loaded.Pixels(0), (std::vector<std::uint32_t>{W}));
@@ -322,8 +332,8 @@ TEST(GifStreaming, DeliversExactlyTheFramesDecodeKeeps) {
   const auto cut = [&](int image) {
     return std::vector<std::uint8_t>(whole.begin(), whole.begin() + std::ptrdiff_t(ImageOffset(whole, image) + 14));
   };
-  const std::vector<std::vector<std::uint8_t>> files{
-      whole, cut(1), cut(3), EncodeGif({5, 3, kFour, 2, {Image({1, 1, 2, 1}, {3}, 0, 7)}})};
+  const std::vector<std::vector<std::uint8_t>> files{whole, cut(1), cut(3),
+                                                     EncodeGif({5, 3, kFour, 2, {Image({1, 1, 2, 1}, {3}, 0, 7)}})};
   for (std::size_t f = 0; f < files.size(); ++f) {
     const Loaded kept = Load(files[f]);
     const Streamed streamed = Stream(files[f]);

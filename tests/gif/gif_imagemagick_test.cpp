@@ -24,8 +24,8 @@ using testing::TestImage;
 
 TestImage Frame(GifRect rect, int colors, std::uint32_t seed, int disposal, int transparent = -1,
                 bool interlaced = false, bool local = false) {
-  TestImage image{rect, testing::Pattern(rect.width, rect.height, colors, seed), {}, interlaced, true, disposal, 4,
-                  transparent};
+  TestImage image{
+      rect, testing::Pattern(rect.width, rect.height, colors, seed), {}, interlaced, true, disposal, 4, transparent};
   if (local) image.localColors = Ramp(colors, static_cast<std::uint8_t>(seed));
   return image;
 }
@@ -33,17 +33,26 @@ TestImage Frame(GifRect rect, int colors, std::uint32_t seed, int disposal, int 
 std::vector<TestGif> Animations() {
   return {
       // Every disposal, transparency, frames smaller than the screen.
-      {12, 10, Ramp(8, 3), 0,
+      {12,
+       10,
+       Ramp(8, 3),
+       0,
        {Frame({0, 0, 12, 10}, 8, 1, 1), Frame({2, 2, 4, 3}, 8, 2, 1, 5), Frame({6, 5, 5, 4}, 8, 3, 2),
         Frame({1, 6, 3, 3}, 8, 4, 3, 0), Frame({4, 1, 6, 6}, 8, 5, 0, 7), Frame({0, 0, 2, 2}, 8, 6, 2),
         Frame({0, 0, 12, 10}, 8, 7, 3, 2), Frame({5, 5, 7, 5}, 8, 8, 1)}},
       // Interlaced frames (heights past 8 rows) and local tables up to 256 entries.
-      {16, 21, Ramp(4, 50), 0,
+      {16,
+       21,
+       Ramp(4, 50),
+       0,
        {Frame({0, 0, 16, 21}, 4, 11, 1, -1, true), Frame({3, 4, 9, 13}, 16, 12, 2, 9, true, true),
         Frame({0, 0, 16, 21}, 32, 13, 3, 31, false, true), Frame({7, 2, 8, 18}, 4, 14, 1, 1, true),
         Frame({1, 1, 5, 5}, 256, 15, 0, -1, false, true)}},
       // Many transparent pixels over changing frames.
-      {9, 9, Ramp(4, 200), 0,
+      {9,
+       9,
+       Ramp(4, 200),
+       0,
        {Frame({0, 0, 9, 9}, 4, 21, 1, 3), Frame({0, 0, 9, 9}, 4, 22, 3, 0), Frame({2, 2, 5, 5}, 4, 23, 2, 1),
         Frame({0, 0, 9, 9}, 4, 24, 1, 2)}},
   };

@@ -50,9 +50,19 @@ struct HandMade {
 HandMade Build(int minimumCodeSize, const std::vector<int>& codes, int width, int height, int blockSize = 255,
                std::vector<std::uint8_t> tail = {0x00, 0x3B}) {
   const int colors = 1 << minimumCodeSize;
-  std::vector<std::uint8_t> out{'G', 'I', 'F', '8', '9', 'a', std::uint8_t(width), std::uint8_t(width >> 8),
-                                std::uint8_t(height), std::uint8_t(height >> 8),
-                                std::uint8_t(0x80 | (minimumCodeSize - 1)), 0, 0};
+  std::vector<std::uint8_t> out{'G',
+                                'I',
+                                'F',
+                                '8',
+                                '9',
+                                'a',
+                                std::uint8_t(width),
+                                std::uint8_t(width >> 8),
+                                std::uint8_t(height),
+                                std::uint8_t(height >> 8),
+                                std::uint8_t(0x80 | (minimumCodeSize - 1)),
+                                0,
+                                0};
   for (int i = 0; i < colors; ++i) out.insert(out.end(), {std::uint8_t(i), std::uint8_t(i), std::uint8_t(i)});
   out.insert(out.end(), {0x2C, 0, 0, 0, 0, std::uint8_t(width), std::uint8_t(width >> 8), std::uint8_t(height),
                          std::uint8_t(height >> 8), 0, std::uint8_t(minimumCodeSize)});
@@ -123,7 +133,13 @@ std::vector<Case> Cases() {
   cases.push_back({"strings across rows", 3, {8, 1, 2, 10, 11, 12, 13, 14, 9}, 4, 4, true});
   cases.push_back({"no end code after the pixels", 2, {4, 1, 2, 3, 0}, 4, 1, true});
   cases.push_back({"codes after the last pixel", 2, {4, 1, 2, 3, 0, 7, 7, 5}, 4, 1, true});
-  cases.push_back({"extra sub-blocks after the pixels", 2, {4, 1, 2, 3, 0, 5}, 4, 1, true, 255,
+  cases.push_back({"extra sub-blocks after the pixels",
+                   2,
+                   {4, 1, 2, 3, 0, 5},
+                   4,
+                   1,
+                   true,
+                   255,
                    {0x02, 0xAB, 0xCD, 0x01, 0xFF, 0x00, 0x3B}});
   cases.push_back({"one-byte sub-blocks", 3, Literals(40, 8), 40, 1, true, 1});
   cases.push_back({"end code before the last pixel", 2, {4, 1, 2, 5, 3}, 5, 1, false});
@@ -133,8 +149,8 @@ std::vector<Case> Cases() {
   cases.push_back({"data ends before the pixels", 2, {4, 1, 2}, 5, 1, false});
   cases.push_back({"no terminator after the pixels", 2, {4, 1, 2, 3, 0, 5}, 4, 1, false, 255, {}});
   cases.push_back({"a sub-block cut short", 2, {4, 1, 2, 3, 0, 5}, 4, 1, false, 255, {0x09, 0x01}});
-  cases.push_back({"an empty sub-block before the last pixel", 2, {4, 1, 2, 3, 0, 5}, 4, 1, false, 1,
-                   {0x00, 0x3B}, true});
+  cases.push_back(
+      {"an empty sub-block before the last pixel", 2, {4, 1, 2, 3, 0, 5}, 4, 1, false, 1, {0x00, 0x3B}, true});
   cases.push_back({"minimum code size 1", 1, {2, 1, 0, 1, 3}, 3, 1, false});
   return cases;
 }
@@ -142,7 +158,8 @@ std::vector<Case> Cases() {
 TEST(GifLzw, OwnLoopGivesGiflibsRowsAndStopsWhereTheDataLeavesTheFormat) {
   for (const Case& c : Cases()) {
     HandMade made = Build(c.minimumCodeSize, c.codes, c.width, c.height, c.blockSize, c.tail);
-    if (c.emptyBlockAfterTheFirst) made.bytes.insert(made.bytes.begin() + long(made.dataAt + 1 + made.bytes[made.dataAt]), 0);
+    if (c.emptyBlockAfterTheFirst)
+      made.bytes.insert(made.bytes.begin() + long(made.dataAt + 1 + made.bytes[made.dataAt]), 0);
     const auto [rows, pixels] = OwnRows(made, c.minimumCodeSize, c.width, c.height);
     EXPECT_EQ(rows == c.height, c.keepsToTheFormat) << c.name << ": stopped at row " << rows;
     ExpectSameAsGiflib(made.bytes, c.name);

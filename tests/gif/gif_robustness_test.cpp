@@ -37,8 +37,10 @@ std::vector<Sample> Samples() {
   for (int i = 0; i < 4; ++i) {
     // Every disposal, interlacing, a local table, frames reaching past the screen.
     const GifRect rect{i, i, 12 - 2 * i, 12 - i};
-    TestImage image{rect, Pattern(rect.width, rect.height, i == 2 ? 32 : 4, 10 + std::uint32_t(i)), {},
-                    i % 2 == 1, true, i, 3 * i, i == 0 ? -1 : 1};
+    TestImage image{rect,  Pattern(rect.width, rect.height, i == 2 ? 32 : 4, 10 + std::uint32_t(i)),
+                    {},    i % 2 == 1,
+                    true,  i,
+                    3 * i, i == 0 ? -1 : 1};
     if (i == 2) image.localColors = Ramp(32, 77);
     animation.images.push_back(image);
   }
@@ -91,7 +93,8 @@ TEST(GifRobustness, EveryTruncatedPrefixIsRefusedOrKeepsWholeFrames) {
     std::size_t last = 0;
     for (std::size_t length = 0; length < sample.bytes.size(); ++length) {
       const std::string what = sample.name + " cut at " + std::to_string(length);
-      const std::size_t count = DecodeCoherently({sample.bytes.begin(), sample.bytes.begin() + std::ptrdiff_t(length)}, what);
+      const std::size_t count =
+          DecodeCoherently({sample.bytes.begin(), sample.bytes.begin() + std::ptrdiff_t(length)}, what);
       ASSERT_GE(count, last) << what << ": frames only appear as more of the file arrives";
       ASSERT_LE(count, sample.frames) << what;
       last = count;

@@ -73,12 +73,12 @@ TEST(GifSaveBytes, HeaderTableAndGraphicControlAreWrittenAsTheFormatDefines) {
   const TempDir dir;
   ASSERT_TRUE(Save(PaletteImage(5, 3, 1, 1), dir / "a.gif"));
   auto bytes = ReadAll(dir / "a.gif");
-  const std::vector<std::uint8_t> head{'G', 'I', 'F', '8', '7', 'a', 5, 0, 3, 0,
-                                       0xF0,            // global table of 2 entries, 8 bits per primary
-                                       0, 0,            // background index, aspect
-                                       0, 255, 1,       // entry 0 as red, green, blue
-                                       13, 254, 8,      // entry 1
-                                       ',', 0, 0, 0, 0, 5, 0, 3, 0, 0x00, 2};  // image, code size 2
+  const std::vector<std::uint8_t> head{'G',  'I', 'F', '8', '7', 'a', 5, 0, 3, 0,
+                                       0xF0,          // global table of 2 entries, 8 bits per primary
+                                       0,    0,       // background index, aspect
+                                       0,    255, 1,  // entry 0 as red, green, blue
+                                       13,   254, 8,  // entry 1
+                                       ',',  0,   0,   0,   0,   5,   0, 3, 0, 0x00, 2};  // image, code size 2
   EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + std::ptrdiff_t(head.size())), head);
   EXPECT_EQ(bytes.back(), ';');
 
@@ -111,7 +111,8 @@ TEST(GifRoundTrip, PaletteImagesComeBackWithTheirPixelsAndPalette) {
     ASSERT_NE(loaded, nullptr);
     ASSERT_EQ(loaded->BitCount(), 8);
     for (int y = 0; y < 7; ++y) {
-      for (int x = 0; x < 33; ++x) ASSERT_EQ(IndexAt(*loaded, x, y), IndexAt(image, x, y)) << bits << ": " << x << "," << y;
+      for (int x = 0; x < 33; ++x)
+        ASSERT_EQ(IndexAt(*loaded, x, y), IndexAt(image, x, y)) << bits << ": " << x << "," << y;
     }
     for (std::size_t i = 0; i < image.Palette().size(); ++i) {
       PaletteEntry want = image.Palette()[i];
@@ -131,7 +132,8 @@ TEST(GifRoundTrip, PaletteImagesComeBackWithTheirPixelsAndPalette) {
 TEST(GifRoundTrip, TrueColourWithAtMost256ColoursIsExactAndKeepsItsTransparency) {
   const TempDir dir;
   // 256 colours exactly, 16-bit pixels as well (5-5-5 widened to 8 bits).
-  const PixelImage image = TrueColor(16, 16, 24, [](int x, int y) { return std::uint32_t(x * 17 << 16 | y * 16 << 8 | ((x * y) & 0xFF)); });
+  const PixelImage image =
+      TrueColor(16, 16, 24, [](int x, int y) { return std::uint32_t(x * 17 << 16 | y * 16 << 8 | ((x * y) & 0xFF)); });
   PixelImage sixteen;
   ASSERT_TRUE(sixteen.Create(2, 1, 16));
   const std::uint16_t words[2] = {0x7C00, 0x0010};
@@ -195,7 +197,8 @@ TEST(GifRoundTrip, MoreThan256ColoursAreQuantisedWithBoundedErrorAndKeepTheirHol
 
 TEST(GifPalette, ExactStopsAtThe257thColourAndSharesOneTransparentEntry) {
   RgbaPixels pixels{257, 1, {}};
-  for (int i = 0; i < 257; ++i) pixels.bytes.insert(pixels.bytes.end(), {std::uint8_t(i), std::uint8_t(i / 256), 9, 255});
+  for (int i = 0; i < 257; ++i)
+    pixels.bytes.insert(pixels.bytes.end(), {std::uint8_t(i), std::uint8_t(i / 256), 9, 255});
   EXPECT_FALSE(ExactPalette(pixels));
   pixels.width = 256;
   pixels.bytes.resize(256 * 4);
@@ -227,7 +230,8 @@ TEST(GifSave, OnlyTheFirstImageIsWrittenAndFailuresLeaveNoFile) {
   EXPECT_FALSE(GifCodec().SaveFile(empty / "none.gif", {}, ImageProperties{}));
   EXPECT_FALSE(Save(first, empty / "missing/x.gif"));
   EXPECT_EQ(ReadAll(empty / "old.gif"), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(empty.Path()), std::filesystem::directory_iterator{}), 1) << "no stray files";
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(empty.Path()), std::filesystem::directory_iterator{}), 1)
+      << "no stray files";
 }
 
 }  // namespace

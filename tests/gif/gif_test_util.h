@@ -21,7 +21,7 @@ struct TestImage {
   std::vector<std::uint8_t> indices;  // rect.width * rect.height, top row first
   std::vector<GifColor> localColors;  // empty: none
   bool interlaced = false;
-  bool control = false;               // write a graphic control extension
+  bool control = false;  // write a graphic control extension
   int disposal = 0;
   int delay = 0;
   int transparent = -1;
@@ -84,8 +84,8 @@ inline std::vector<std::uint8_t> EncodeGif(const TestGif& spec) {
       const auto lo = [](int v) { return static_cast<std::uint8_t>(v & 0xFF); };
       const auto hi = [](int v) { return static_cast<std::uint8_t>((v >> 8) & 0xFF); };
       out.insert(out.end(), {0x2C, lo(image.rect.left), hi(image.rect.left), lo(image.rect.top), hi(image.rect.top),
-                             lo(image.rect.width), hi(image.rect.width), lo(image.rect.height),
-                             hi(image.rect.height), 0x00, 0x02, 0x00});
+                             lo(image.rect.width), hi(image.rect.width), lo(image.rect.height), hi(image.rect.height),
+                             0x00, 0x02, 0x00});
       continue;
     }
     ColorMapObject* local = image.localColors.empty() ? nullptr : MakeMap(image.localColors);

@@ -61,8 +61,8 @@ TEST(CreateCodec, OneCodecPerFormatWithACodec) {
   EXPECT_TRUE(dynamic_cast<TiffCodec*>(registry.CreateCodec(ImageFormat::Tiff).get()));
   EXPECT_TRUE(dynamic_cast<IcoCodec*>(registry.CreateCodec(ImageFormat::Ico).get()));
   EXPECT_TRUE(registry.CreateCodec(ImageFormat::Gif));
-  for (const ImageFormat none : {ImageFormat::Unknown, ImageFormat::Pcx, ImageFormat::Psd, ImageFormat::Xpm,
-                                 ImageFormat::Native}) {
+  for (const ImageFormat none :
+       {ImageFormat::Unknown, ImageFormat::Pcx, ImageFormat::Psd, ImageFormat::Xpm, ImageFormat::Native}) {
     EXPECT_EQ(registry.CreateCodec(none), nullptr) << static_cast<int>(none);
   }
   EXPECT_EQ(&CodecRegistry::Instance(), &registry);

@@ -74,7 +74,9 @@ bool Decode(const Bytes& bytes, PixelImage& image) {
   return true;
 }
 
-Bytes Pixel(const PixelImage& image, int x, int y) { return Bytes(image.PixelAddress(x, y), image.PixelAddress(x, y) + 4); }
+Bytes Pixel(const PixelImage& image, int x, int y) {
+  return Bytes(image.PixelAddress(x, y), image.PixelAddress(x, y) + 4);
+}
 
 // A 2 x 2 8-bit picture: colours 1 and 2, top-right pixel masked out.
 Bytes EightBitPicture() {

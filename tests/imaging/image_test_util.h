@@ -51,8 +51,7 @@ inline std::vector<std::uint8_t> PixelBytes(const PixelImage& image) {
 inline ::testing::AssertionResult SamePixels(const PixelImage& got, const PixelImage& want) {
   if (got.Width() != want.Width() || got.Height() != want.Height() || got.BitCount() != want.BitCount()) {
     return ::testing::AssertionFailure() << "got " << got.Width() << "x" << got.Height() << "x" << got.BitCount()
-                                         << ", want " << want.Width() << "x" << want.Height() << "x"
-                                         << want.BitCount();
+                                         << ", want " << want.Width() << "x" << want.Height() << "x" << want.BitCount();
   }
   const auto a = PixelBytes(got);
   const auto b = PixelBytes(want);

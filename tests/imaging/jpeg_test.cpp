@@ -74,13 +74,13 @@ TEST(JpegEncode, BaselineWithFourTwoZeroSubsampling) {
   const std::size_t sof = FindMarker(jpeg, 0xC0);
   ASSERT_NE(sof, 0u) << "no baseline frame header";
   EXPECT_EQ(FindMarker(jpeg, 0xC2), 0u);
-  EXPECT_EQ(jpeg[sof + 4], 8);                         // sample precision
-  EXPECT_EQ(jpeg[sof + 5] << 8 | jpeg[sof + 6], 48);   // height
-  EXPECT_EQ(jpeg[sof + 7] << 8 | jpeg[sof + 8], 64);   // width
-  ASSERT_EQ(jpeg[sof + 9], 3);                         // components
-  EXPECT_EQ(jpeg[sof + 11], 0x22);                     // Y: 2x2
-  EXPECT_EQ(jpeg[sof + 14], 0x11);                     // Cb
-  EXPECT_EQ(jpeg[sof + 17], 0x11);                     // Cr
+  EXPECT_EQ(jpeg[sof + 4], 8);                        // sample precision
+  EXPECT_EQ(jpeg[sof + 5] << 8 | jpeg[sof + 6], 48);  // height
+  EXPECT_EQ(jpeg[sof + 7] << 8 | jpeg[sof + 8], 64);  // width
+  ASSERT_EQ(jpeg[sof + 9], 3);                        // components
+  EXPECT_EQ(jpeg[sof + 11], 0x22);                    // Y: 2x2
+  EXPECT_EQ(jpeg[sof + 14], 0x11);                    // Cb
+  EXPECT_EQ(jpeg[sof + 17], 0x11);                    // Cr
 }
 
 TEST(JpegEncode, EveryDepthGoesThroughTheSameColours) {

@@ -101,7 +101,7 @@ TEST(PixelImageCreate, RefusesBadDescriptorsAndKeepsTheImage) {
 
 TEST(PixelImageCreate, RefusesMoreThanTheLimitOfPixels) {
   PixelImage image;
-  EXPECT_FALSE(image.Create(1 << 15, (1 << 13) + 1, 8));  // 2^28 + 2^15 pixels
+  EXPECT_FALSE(image.Create(1 << 15, (1 << 13) + 1, 8));   // 2^28 + 2^15 pixels
   EXPECT_FALSE(image.Create(0x7FFFFFFF, 0x7FFFFFFF, 32));  // the product overflows 32 bits
   EXPECT_FALSE(image.Create(0x7FFFFFFF, 1, 32));
   EXPECT_TRUE(image.IsEmpty());
@@ -327,10 +327,10 @@ TEST(PixelImageSerialize, FlatFormLayoutAndRoundTrip) {
   ASSERT_EQ(size, 24u + 60u);
   std::vector<std::uint8_t> flat(size);
   ASSERT_EQ(image.Serialize(true, flat), size);
-  EXPECT_EQ(testing::Le32(flat, 0), 40u);        // header size
-  EXPECT_EQ(testing::Le32(flat, 4), 3u);         // width
-  EXPECT_EQ(testing::Le32(flat, 8), 2u);         // height
-  EXPECT_EQ(testing::Le16(flat, 14), 24);        // bit count
+  EXPECT_EQ(testing::Le32(flat, 0), 40u);  // header size
+  EXPECT_EQ(testing::Le32(flat, 4), 3u);   // width
+  EXPECT_EQ(testing::Le32(flat, 8), 2u);   // height
+  EXPECT_EQ(testing::Le16(flat, 14), 24);  // bit count
   EXPECT_EQ(std::memcmp(flat.data() + 52, image.Bits(), 24), 0);
   EXPECT_EQ(static_cast<std::int32_t>(testing::Le32(flat, 76)), -5);
   EXPECT_EQ(testing::Le32(flat, 80), 7u);
@@ -407,10 +407,7 @@ TEST(PixelImageSave, DispatchesByExtension) {
   PixelImage image = PatternImage(6, 5, 24);
   const ImageProperties none;
   const std::pair<const char*, std::vector<std::uint8_t>> signatures[] = {
-      {"a.BMP", {'B', 'M'}},
-      {"a.tga", {12}},
-      {"a.jpeg", {0xFF, 0xD8, 0xFF}},
-      {"a.png", {0x89, 'P', 'N', 'G'}},
+      {"a.BMP", {'B', 'M'}},        {"a.tga", {12}}, {"a.jpeg", {0xFF, 0xD8, 0xFF}}, {"a.png", {0x89, 'P', 'N', 'G'}},
       {"a.tif", {'I', 'I', 42, 0}},
   };
   for (const auto& [name, signature] : signatures) {

@@ -29,10 +29,10 @@ struct PngSpec {
   int colourType = PNG_COLOR_TYPE_RGB;
   bool interlaced = false;
   std::vector<png_color> palette;
-  Bytes transparency;                 // palette alpha
-  png_color_16 transparentColour{};   // grey or RGB key
+  Bytes transparency;                // palette alpha
+  png_color_16 transparentColour{};  // grey or RGB key
   bool hasTransparentColour = false;
-  std::vector<Bytes> rows;            // packed rows as the file holds them
+  std::vector<Bytes> rows;  // packed rows as the file holds them
 };
 
 void AppendTo(png_structp png, png_bytep data, png_size_t size) {

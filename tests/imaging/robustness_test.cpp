@@ -66,14 +66,9 @@ Bytes Corrupt(const Bytes& file, std::mt19937& random) {
     const std::size_t limit = how(random) < 7 ? std::min<std::size_t>(copy.size(), 128) : copy.size();
     const std::size_t at = random() % limit;
     switch (how(random)) {
-      case 0:
-        copy[at] = 0xFF;
-        break;
-      case 1:
-        copy[at] = 0x00;
-        break;
-      default:
-        copy[at] ^= static_cast<std::uint8_t>(1u << (random() % 8));
+      case 0: copy[at] = 0xFF; break;
+      case 1: copy[at] = 0x00; break;
+      default: copy[at] ^= static_cast<std::uint8_t>(1u << (random() % 8));
     }
   }
   return copy;
@@ -102,9 +97,9 @@ TEST(ReaderRobustness, Bmp) {
 // A run-length TGA with runs, literals and a colour map.
 Bytes RleTga() {
   ByteWriter w;
-  w.U8(3);       // ID length
-  w.U8(1);       // colour map
-  w.U8(9);       // RLE colour-mapped
+  w.U8(3);  // ID length
+  w.U8(1);  // colour map
+  w.U8(9);  // RLE colour-mapped
   w.U16le(0);
   w.U16le(4);
   w.U8(24);

@@ -96,9 +96,9 @@ TEST(TiffEncode, LzwWithTheLayoutOfEachDepth) {
     int samples;
     int photometric;
   };
-  for (const Case c : {Case{8, 8, 1, PHOTOMETRIC_PALETTE}, Case{4, 4, 1, PHOTOMETRIC_PALETTE},
-                       Case{16, 8, 3, PHOTOMETRIC_RGB}, Case{24, 8, 3, PHOTOMETRIC_RGB},
-                       Case{32, 8, 4, PHOTOMETRIC_RGB}}) {
+  for (const Case c :
+       {Case{8, 8, 1, PHOTOMETRIC_PALETTE}, Case{4, 4, 1, PHOTOMETRIC_PALETTE}, Case{16, 8, 3, PHOTOMETRIC_RGB},
+        Case{24, 8, 3, PHOTOMETRIC_RGB}, Case{32, 8, 4, PHOTOMETRIC_RGB}}) {
     const std::string path = dir / ("d" + std::to_string(c.depth) + ".tiff");
     ASSERT_TRUE(PatternImage(8, 8, c.depth).Save(path, ImageProperties()));
     TIFF* t = TIFFOpen(path.c_str(), "r");
@@ -129,15 +129,16 @@ TEST(TiffEncode, FilesAreTheBytesLibtiffWritesItself) {
   struct Case {
     int width, height, depth;
   };
-  for (const Case c : {Case{13, 7, 1}, Case{13, 7, 4}, Case{301, 999, 8}, Case{301, 400, 24}, Case{255, 300, 32},
-                       Case{6, 5, 32}}) {
+  for (const Case c :
+       {Case{13, 7, 1}, Case{13, 7, 4}, Case{301, 999, 8}, Case{301, 400, 24}, Case{255, 300, 32}, Case{6, 5, 32}}) {
     const int width = c.width, height = c.height, depth = c.depth;
     const PixelImage image = PatternImage(width, height, depth, 5);
     const bool palette = depth <= 8;
     const int channels = depth == 32 ? 4 : 3;
     const std::size_t rowBytes = palette ? (std::size_t(width) * depth + 7) / 8 : std::size_t(width) * channels;
     const Bytes expected = WriteTiff({[&](TIFF* t) {
-      Fields(t, width, height, palette ? depth : 8, palette ? 1 : channels, palette ? PHOTOMETRIC_PALETTE : PHOTOMETRIC_RGB);
+      Fields(t, width, height, palette ? depth : 8, palette ? 1 : channels,
+             palette ? PHOTOMETRIC_PALETTE : PHOTOMETRIC_RGB);
       TIFFSetField(t, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
       TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
       std::vector<std::uint16_t> red, green, blue;
@@ -422,7 +423,8 @@ std::vector<Bytes> LibtiffLzwStrips(const std::vector<Bytes>& strips) {
   if (!t) return {};
   for (std::size_t i = 0; i < strips.size(); ++i) {
     Bytes raw(strips[i].size() * 2 + 64);
-    const tmsize_t size = TIFFReadRawStrip(t, static_cast<std::uint32_t>(i), raw.data(), static_cast<tmsize_t>(raw.size()));
+    const tmsize_t size =
+        TIFFReadRawStrip(t, static_cast<std::uint32_t>(i), raw.data(), static_cast<tmsize_t>(raw.size()));
     raw.resize(size < 0 ? 0 : static_cast<std::size_t>(size));
     raws.push_back(raw);
   }

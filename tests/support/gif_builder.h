@@ -34,8 +34,8 @@ class GifBuilder {
 
   // Eight distinct colours: black, white, red, green, blue, yellow, cyan, magenta.
   static std::vector<GifColour> DefaultPalette() {
-    return {{0, 0, 0}, {255, 255, 255}, {255, 0, 0}, {0, 255, 0},
-            {0, 0, 255}, {255, 255, 0}, {0, 255, 255}, {255, 0, 255}};
+    return {{0, 0, 0},   {255, 255, 255}, {255, 0, 0},   {0, 255, 0},
+            {0, 0, 255}, {255, 255, 0},   {0, 255, 255}, {255, 0, 255}};
   }
 
   GifBuilder& Comment(const std::string& text) {
@@ -51,8 +51,7 @@ class GifBuilder {
     return *this;
   }
   GifBuilder& Control(int delay, int disposal = 0, int transparentIndex = -1) {
-    body_.insert(body_.end(), {0x21, 0xF9, 0x04,
-                               std::uint8_t((disposal & 7) << 2 | (transparentIndex >= 0 ? 1 : 0)),
+    body_.insert(body_.end(), {0x21, 0xF9, 0x04, std::uint8_t((disposal & 7) << 2 | (transparentIndex >= 0 ? 1 : 0)),
                                std::uint8_t(delay & 0xFF), std::uint8_t(delay >> 8),
                                std::uint8_t(transparentIndex >= 0 ? transparentIndex : 0), 0x00});
     return *this;

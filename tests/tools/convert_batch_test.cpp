@@ -85,9 +85,8 @@ TEST(ConvertBatch, AThousandPathsOnStandardInputAreEachReportedOnce) {
     inputs.insert(path);
   }
   const std::string report = ws.out / "report.jsonl";
-  const RunResult run = ws.Run("--quiet --to bmp --files-from - --report " + Quoted(report) + " -o " +
-                                   Quoted(ws.out / "bmp"),
-                               list);
+  const RunResult run =
+      ws.Run("--quiet --to bmp --files-from - --report " + Quoted(report) + " -o " + Quoted(ws.out / "bmp"), list);
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_TRUE(ReportParsesAsJson(report));
   std::set<std::string> reported;
@@ -103,7 +102,8 @@ TEST(ConvertBatch, AThousandPathsOnStandardInputAreEachReportedOnce) {
 TEST(ConvertBatch, SigtermAbandonsWorkCleanlyAndSkipExistingResumes) {
   const Workspace ws;
   std::vector<std::string> inputs;
-  for (int i = 0; i < 24; ++i) inputs.push_back(ws.Write("b/" + std::to_string(100 + i) + ".gif", BlockGif(20, 128, 96, 10)));
+  for (int i = 0; i < 24; ++i)
+    inputs.push_back(ws.Write("b/" + std::to_string(100 + i) + ".gif", BlockGif(20, 128, 96, 10)));
   const std::string report = ws.scratch / "first.jsonl";
   std::vector<std::string> arguments{"--jobs", "1", "--report", report, "-o", ws.out.Path(), ws.in / "b"};
   testing::BackgroundRun run(ws, arguments);
@@ -183,7 +183,8 @@ TEST(ConvertBatch, ShardsJudgeCollidingOutputsOverTheWholeList) {
   const std::string second = ws.Write("b/x.gif", BlockGif(2, 32, 16, 10));
   const std::string list = first + "\n" + second + "\n";
   for (int k = 0; k < 2; ++k) {
-    const RunResult run = ws.Run("--quiet --files-from - --shard " + std::to_string(k) + "/2 -o " + Quoted(ws.out.Path()), list);
+    const RunResult run =
+        ws.Run("--quiet --files-from - --shard " + std::to_string(k) + "/2 -o " + Quoted(ws.out.Path()), list);
     EXPECT_EQ(run.status, k) << run.err;
     if (k == 1) {
       EXPECT_NE(run.err.find(second + ": refused: its output " + ws.out / "x.avi" + " would overwrite that of input 1"),
@@ -224,7 +225,8 @@ TEST(ConvertBatch, TheReportIsNeverAnInputAListOrAnOutputAndItsFailuresCount) {
   const RunResult full = ws.Run("--quiet --report /dev/full -o " + Quoted(ws.out / "full") + " " + Quoted(a));
   EXPECT_EQ(full.status, 1);
   EXPECT_NE(full.err.find("--report /dev/full: not every line could be written: No space left on device"),
-            std::string::npos) << full.err;
+            std::string::npos)
+      << full.err;
   EXPECT_TRUE(fs::exists(ws.out / "full/a.avi"));
 }
 
@@ -239,7 +241,8 @@ TEST(ConvertBatch, ListsOfNulEndedNamesNeedTheNullOptionAndNamesThatAreNotUtf8Ke
   EXPECT_NE(refused.err.find("holds a NUL byte"), std::string::npos) << refused.err;
   EXPECT_FALSE(fs::exists(ws.out / "refused"));
   const std::string report = ws.scratch / "names.jsonl";
-  const RunResult run = ws.Run("--quiet --jobs 1 -0 --files-from - --report " + Quoted(report) + " -o " + Quoted(ws.out.Path()), list);
+  const RunResult run =
+      ws.Run("--quiet --jobs 1 -0 --files-from - --report " + Quoted(report) + " -o " + Quoted(ws.out.Path()), list);
   ASSERT_EQ(run.status, 0) << run.err;
   for (const char* output : {"with\nnewline.avi", "caf\xe9.avi", "caf\xc3\xa9.avi"})
     EXPECT_TRUE(fs::exists(ws.out / output)) << output;
@@ -251,7 +254,9 @@ TEST(ConvertBatch, ListsOfNulEndedNamesNeedTheNullOptionAndNamesThatAreNotUtf8Ke
       "for l in open(sys.argv[1], \"rb\"):\n"
       "  o = json.loads(l)\n"
       "  n = base64.b64decode(o[\"input_bytes\"]) if \"input_bytes\" in o else os.fsencode(o[\"input\"])\n"
-      "  print(os.path.isfile(n), \"input_bytes\" in o)' " + Quoted(report), &status);
+      "  print(os.path.isfile(n), \"input_bytes\" in o)' " +
+          Quoted(report),
+      &status);
   EXPECT_EQ(status, 0);
   EXPECT_EQ(names, "True False\nTrue True\nTrue False\n");  // in list order
 }
@@ -298,8 +303,8 @@ TEST(ConvertBatch, SkipExistingTakesADamagedGifsSequenceAsCompleteOnceWritten) {
   std::vector<std::string> reports;
   for (int run = 0; run < 2; ++run) {
     const std::string report = ws.scratch / ("cut" + std::to_string(run) + ".jsonl");
-    const RunResult again =
-        ws.Run("--quiet --to png --skip-existing --report " + Quoted(report) + " -o " + Quoted(ws.out.Path()) + " " + Quoted(damaged));
+    const RunResult again = ws.Run("--quiet --to png --skip-existing --report " + Quoted(report) + " -o " +
+                                   Quoted(ws.out.Path()) + " " + Quoted(damaged));
     EXPECT_EQ(again.status, 0) << again.err;
     reports.push_back(ReadReport(report).at(0)["outcome"]);
   }
@@ -338,7 +343,8 @@ TEST(ConvertBatch, HangupStopsCleanlyAndAStopNeverWaitsOnAListThatIsStillBeingWr
 TEST(ConvertBatch, FilesShareOneMemoryBudget) {
   const Workspace ws;
   std::string inputs;
-  for (int i = 0; i < 4; ++i) inputs += " " + Quoted(ws.Write("m" + std::to_string(i) + ".gif", BlockGif(3, 512, 512, 10)));
+  for (int i = 0; i < 4; ++i)
+    inputs += " " + Quoted(ws.Write("m" + std::to_string(i) + ".gif", BlockGif(3, 512, 512, 10)));
   // Each file needs about 9 MiB beside the 32 MiB of frames kept in memory:
   // the four wait for each other's memory and all convert.
   const RunResult shared = ws.Run("--quiet --jobs 4 --memory 64M -o " + Quoted(ws.out.Path()) + inputs);
@@ -349,7 +355,8 @@ TEST(ConvertBatch, FilesShareOneMemoryBudget) {
   EXPECT_EQ(large.status, 1);
   EXPECT_NE(large.err.find("large.gif: it needs about "), std::string::npos) << large.err;
   EXPECT_NE(large.err.find(" MiB of memory, more than the limit of 64 MiB; --memory raises the limit"),
-            std::string::npos) << large.err;
+            std::string::npos)
+      << large.err;
   for (const char* bad : {"--memory 2X", "--memory 10M", "--memory G"})
     EXPECT_EQ(ws.Run(std::string(bad) + " " + inputs).status, 2) << bad;
   // An empty list is worth a word.
@@ -382,9 +389,18 @@ TEST(ConvertBatch, EveryRefusalAndDamageIsNamed) {
   const std::vector<Case> cases = {
       {"whole.gif", gif, "converted", "", "", false},
       {"cut30.gif", Bytes(gif.begin(), gif.begin() + 30), "failed", "truncated", "the file ends early", false},
-      {"noimage.gif", {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, ';'}, "failed", "no-image",
-       "the GIF holds no image", false},
-      {"text.gif", {'h', 'e', 'l', 'l', 'o'}, "failed", "not-gif", "not a GIF file (it does not start with \\\"GIF8\\\")", false},
+      {"noimage.gif",
+       {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, ';'},
+       "failed",
+       "no-image",
+       "the GIF holds no image",
+       false},
+      {"text.gif",
+       {'h', 'e', 'l', 'l', 'o'},
+       "failed",
+       "not-gif",
+       "not a GIF file (it does not start with \\\"GIF8\\\")",
+       false},
       {"large.gif", large, "failed", "over-memory", "", false},
       {"baddata.gif", badData, "converted", "bad-data", "converted 5 of 6 frames: bad data in frame 6", true},
       {"cut.gif", cut, "converted", "truncated", "converted 5 of 6 frames: the file ends early in frame 6", true},
@@ -422,7 +438,8 @@ TEST(ConvertBatch, EveryRefusalAndDamageIsNamed) {
   const RunResult strict = ws.Run("--quiet --strict -o " + Quoted(ws.out / "strict") + " " + Quoted(ws.in / "cut.gif"));
   EXPECT_EQ(strict.status, 1);
   EXPECT_NE(strict.err.find("cut.gif: converted 5 of 6 frames: the file ends early in frame 6 (--strict)"),
-            std::string::npos) << strict.err;
+            std::string::npos)
+      << strict.err;
 }
 
 }  // namespace

@@ -55,7 +55,9 @@ TEST(ConvertCommand, AviIsReadByFfprobeAndEveryFrameMatchesItsGifFrame) {
   int status = -1;
   const std::string probe = testing::RunCapture(
       "ffprobe -v error -count_frames -select_streams v:0 -of csv=p=0 -show_entries "
-      "stream=codec_name,width,height,r_frame_rate,nb_read_frames " + Quoted(avi), &status);
+      "stream=codec_name,width,height,r_frame_rate,nb_read_frames " +
+          Quoted(avi),
+      &status);
   EXPECT_EQ(probe, "mjpeg,96,64,10/1,12\n");
   const std::string errors = testing::RunCapture("ffmpeg -nostdin -v error -i " + Quoted(avi) + " -f null - 2>&1");
   EXPECT_EQ(errors, "");
@@ -152,9 +154,9 @@ TEST(ConvertCommand, EachFailureIsReportedAndTheOtherFilesStillConvert) {
   const std::string missing = ws.in / "missing.gif";
   const std::string last = ws.Write("last.gif", BlockGif(3, 16, 16, 10));
   for (const char* to : {"avi", "png"}) {
-    const RunResult run = ws.Run(std::string("--to ") + to + " --jobs 2 -o " + Quoted(ws.out.Path()) + " " +
-                                 Quoted(good) + " " + Quoted(empty) + " " + Quoted(text) + " " + Quoted(missing) +
-                                 " " + Quoted(last));
+    const RunResult run =
+        ws.Run(std::string("--to ") + to + " --jobs 2 -o " + Quoted(ws.out.Path()) + " " + Quoted(good) + " " +
+               Quoted(empty) + " " + Quoted(text) + " " + Quoted(missing) + " " + Quoted(last));
     EXPECT_EQ(run.status, 1) << to;
     for (const std::string& bad : {empty, text, missing})
       EXPECT_NE(run.err.find(bad + ": "), std::string::npos) << to << "\n" << run.err;
@@ -178,8 +180,7 @@ TEST(ConvertCommand, AnOutputFolderThatCannotBeMadeFailsEveryFileCleanly) {
                                  Quoted(a) + " " + Quoted(b));
     EXPECT_EQ(run.status, 1) << to;
     for (const std::string& input : {a, b})
-      EXPECT_NE(run.err.find(input + ": " + ws.out / "file/sub/ is not a folder"), std::string::npos)
-          << run.err;
+      EXPECT_NE(run.err.find(input + ": " + ws.out / "file/sub/ is not a folder"), std::string::npos) << run.err;
     EXPECT_TRUE(ws.NoTemporaryFilesLeft());
     EXPECT_EQ(ws.OutputEntries(), 1u);
   }
@@ -207,7 +208,7 @@ TEST(ConvertCommand, OutputsAreNamedAsUsersExpect) {
   // Names ending in .gif are named as the window names them; other names get
   // their extension replaced or added.
   const std::vector<std::pair<std::string, std::string>> names = {
-      {"clip.gif", "clip.avi"}, {"LOUD.GIF", "LOUD.avi"}, {"anim", "anim.avi"}, {"a", "a.avi"},
+      {"clip.gif", "clip.avi"}, {"LOUD.GIF", "LOUD.avi"},  {"anim", "anim.avi"},      {"a", "a.avi"},
       {"ab", "ab.avi"},         {"shot.jpeg", "shot.avi"}, {".hidden", ".hidden.avi"}};
   std::string inputs;
   for (const auto& [name, output] : names) inputs += " " + Quoted(ws.Write(name, gif));
@@ -221,8 +222,10 @@ TEST(ConvertCommand, OutputsAreNamedAsUsersExpect) {
   ASSERT_EQ(ws.Run("--quiet --to swf -o " + Quoted(named) + " " + Quoted(ws.in / "anim")).status, 0);
   EXPECT_EQ(testing::Text(testing::ReadAll(named), 0, 3), "FWS");
   // A sequence of a GIF named without .gif, at the quality and size asked.
-  ASSERT_EQ(ws.Run("--quiet --to JPEG --quality 30 --size 8x6 -o " + Quoted(ws.out.Path()) + " " +
-                   Quoted(ws.in / "anim")).status, 0);
+  ASSERT_EQ(
+      ws.Run("--quiet --to JPEG --quality 30 --size 8x6 -o " + Quoted(ws.out.Path()) + " " + Quoted(ws.in / "anim"))
+          .status,
+      0);
   FrameSet frame;
   ASSERT_TRUE(frame.Load(ws.out / "varnle_reelmill/jpg/anim00001.jpg"));
   EXPECT_EQ(frame.Frame(0)->Width(), 8);
@@ -279,8 +282,8 @@ TEST(ConvertCommand, UsageErrorsExitWithTwoAndAHint) {
       {"--jobs 100000000000000000000" + g, "--jobs"},
       {"--shard 3/3" + g, "--shard 3/3: give K/N with 0 <= K < N"},
       {"--timing late" + g, "--timing"},
-      {"--files-from " + Quoted(ws.in / "nolist.txt") + g, "--files-from " + ws.in / "nolist.txt" +
-                                                               ": No such file or directory"},
+      {"--files-from " + Quoted(ws.in / "nolist.txt") + g,
+       "--files-from " + ws.in / "nolist.txt" + ": No such file or directory"},
       {"--to png -o out.avi" + g, "-o out.avi: the output kind is png"},
       {"-o two.avi" + g + g, "-o two.avi names one output file, so give exactly one GIF file"},
       {"--bogus" + g, "--bogus"}};

@@ -3,8 +3,8 @@
 // a workspace of input, output and temporary folders, and runs of the
 // converter in the foreground or in the background.
 
-#include <signal.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>

@@ -16,8 +16,8 @@ namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 using testing::Le32;
-using testing::ReadAll;
 using testing::Quoted;
+using testing::ReadAll;
 using testing::RunResult;
 using testing::WriteAll;
 
@@ -64,11 +64,13 @@ TEST(MuxCommand, AviOfThirtyFramesIsReadByFfprobeAndDecodesCleanly) {
   int status = -1;
   const std::string probe = testing::RunCapture(
       "ffprobe -v error -select_streams v:0 -count_frames -of default=noprint_wrappers=1 -show_entries "
-      "stream=codec_name,width,height,r_frame_rate,nb_read_frames " + Quoted(output), &status);
+      "stream=codec_name,width,height,r_frame_rate,nb_read_frames " +
+          Quoted(output),
+      &status);
   EXPECT_EQ(status, 0);
   EXPECT_EQ(probe, "codec_name=mjpeg\nwidth=320\nheight=240\nr_frame_rate=25/1\nnb_read_frames=30\n");
-  const std::string errors = testing::RunCapture("ffmpeg -nostdin -v error -i " + Quoted(output) + " -f null - 2>&1",
-                                                 &status);
+  const std::string errors =
+      testing::RunCapture("ffmpeg -nostdin -v error -i " + Quoted(output) + " -f null - 2>&1", &status);
   EXPECT_EQ(status, 0);
   EXPECT_EQ(errors, "");
 }
@@ -119,17 +121,16 @@ TEST(MuxCommand, UsageErrorsExitWithTwoAndAOneLineHint) {
   const std::string out = Quoted(frames.dir / "x.avi"), frame = Quoted(frames.paths[0]);
   for (const std::string& arguments : {
            std::string(),
-           "mux --to avi " + frame,                           // no output
-           "mux --to gif -o " + out + " " + frame,            // unknown kind
-           "mux --to avi -o " + out,                          // no frames
+           "mux --to avi " + frame,                 // no output
+           "mux --to gif -o " + out + " " + frame,  // unknown kind
+           "mux --to avi -o " + out,                // no frames
            "mux --to avi -o " + out + " " + Quoted(frames.dir / "missing.jpg"),
-           "mux --to avi --fps 0 -o " + out + " " + frame,
-           "mux --to avi --size 0x10 -o " + out + " " + frame,
+           "mux --to avi --fps 0 -o " + out + " " + frame, "mux --to avi --size 0x10 -o " + out + " " + frame,
            "mux --to avi --size 320 -o " + out + " " + frame,
            "mux --to avi --size 640x480 -o " + out + " " + frame,  // not the frames' own size
-           "mux --to swf --fps 300 -o " + out + " " + frame,  // a movie keeps at most 255
+           "mux --to swf --fps 300 -o " + out + " " + frame,       // a movie keeps at most 255
            "mux --to avi --bogus -o " + out + " " + frame,
-           "mux --to avi -o " + frame + " " + frame,          // would replace its own input
+           "mux --to avi -o " + frame + " " + frame,  // would replace its own input
        }) {
     const RunResult run = frames.Run(arguments);
     EXPECT_EQ(run.status, 2) << arguments;

@@ -78,16 +78,16 @@ TEST(AviWriter, OneFrameGivesTheWholeHeaderChunkAndIndex) {
   const Bytes file = ReadAll(f.output);
   ASSERT_EQ(file.size(), 1276u);
   const std::pair<std::size_t, std::uint32_t> fields[] = {
-      {4, 1268},   {16, 208},     {28, 56},       {32, 40000}, {36, 25100}, {40, 0},    {44, 0x10},  {48, 1},
-      {52, 0},     {56, 1},       {60, 0},        {64, 100},   {68, 50},    {72, 0},    {76, 0},     {80, 0},
-      {84, 0},     {92, 132},     {104, 48},      {116, 0},    {120, 0},    {124, 0},   {128, 40000}, {132, 1000000},
-      {136, 0},    {140, 1},      {144, 0},       {148, 0},    {152, 0},    {160, 40},  {164, 40},   {168, 100},
-      {172, 50},   {176, 0x180001}, {184, 15000}, {188, 0},    {192, 0},    {196, 0},   {200, 0},    {208, 16},
-      {220, 4},    {224, 1},      {232, 1016},    {244, 1004}, {1256, 16},  {1264, 0x12}, {1268, 4}, {1272, 1004}};
+      {4, 1268}, {16, 208},       {28, 56},     {32, 40000}, {36, 25100}, {40, 0},      {44, 0x10},   {48, 1},
+      {52, 0},   {56, 1},         {60, 0},      {64, 100},   {68, 50},    {72, 0},      {76, 0},      {80, 0},
+      {84, 0},   {92, 132},       {104, 48},    {116, 0},    {120, 0},    {124, 0},     {128, 40000}, {132, 1000000},
+      {136, 0},  {140, 1},        {144, 0},     {148, 0},    {152, 0},    {160, 40},    {164, 40},    {168, 100},
+      {172, 50}, {176, 0x180001}, {184, 15000}, {188, 0},    {192, 0},    {196, 0},     {200, 0},     {208, 16},
+      {220, 4},  {224, 1},        {232, 1016},  {244, 1004}, {1256, 16},  {1264, 0x12}, {1268, 4},    {1272, 1004}};
   for (const auto& [offset, value] : fields) EXPECT_EQ(Le32(file, offset), value) << "at offset " << offset;
   const std::pair<std::size_t, const char*> codes[] = {
-      {0, "RIFF"},   {8, "AVI "},   {12, "LIST"},  {20, "hdrl"},  {24, "avih"},  {88, "LIST"},   {96, "strl"},
-      {100, "strh"}, {108, "vids"}, {112, "MJPG"}, {156, "strf"}, {180, "MJPG"}, {204, "LIST"},  {212, "odml"},
+      {0, "RIFF"},   {8, "AVI "},   {12, "LIST"},  {20, "hdrl"},  {24, "avih"},   {88, "LIST"},  {96, "strl"},
+      {100, "strh"}, {108, "vids"}, {112, "MJPG"}, {156, "strf"}, {180, "MJPG"},  {204, "LIST"}, {212, "odml"},
       {216, "dmlh"}, {228, "LIST"}, {236, "movi"}, {240, "00db"}, {1252, "idx1"}, {1260, "00db"}};
   for (const auto& [offset, code] : codes) EXPECT_EQ(Text(file, offset, 4), code) << "at offset " << offset;
   EXPECT_EQ(Slice(file, 248, 1004), Stored(1001, 1));  // 3 pad bytes of 0
@@ -163,8 +163,8 @@ TEST(AviWriter, AFileShownSeveralTimesFillsThatManyFramesAndIndexEntries) {
 }
 
 TEST(AviWriter, FrameRateSetsTheTimePerFrame) {
-  for (const auto& [fps, us] : {std::pair{10, 100000u}, {15, 66666u}, {30, 33333u}, {0, 1000000u}, {-5, 1000000u},
-                                {2000000, 1u}}) {
+  for (const auto& [fps, us] :
+       {std::pair{10, 100000u}, {15, 66666u}, {30, 33333u}, {0, 1000000u}, {-5, 1000000u}, {2000000, 1u}}) {
     AviFixture f;
     f.AddFrame("f.jpg", 400);
     f.writer.SetFrameRate(fps);
@@ -242,7 +242,7 @@ TEST(AviWriter, RiffSizeLimitIsCheckedWithoutWrapping) {
   const std::uint64_t under = (1ull << 31) - 4 - 264;  // RIFF size 2^31 - 4 with one frame
   const std::pair<std::vector<std::uint64_t>, int> cases[] = {
       {{under}, AviWriter::kCannotWriteOutput},
-      {{under + 4}, AviWriter::kPreparationFailed},          // exactly 2^31
+      {{under + 4}, AviWriter::kPreparationFailed},         // exactly 2^31
       {{(1ull << 32) + 4}, AviWriter::kPreparationFailed},  // would wrap to a small total in 32 bits
       {{1ull << 31, 1ull << 31, 1ull << 31}, AviWriter::kPreparationFailed},
   };

@@ -57,7 +57,8 @@ TEST(SwfMovieComposition, EachFrameIsBitmapShapePlacementAndShowFrame) {
   EXPECT_EQ(view.frameCount, 2);
   std::vector<int> codes;
   for (const auto& tag : view.tags) codes.push_back(tag.code);
-  EXPECT_EQ(codes, (std::vector<int>{kBackground, kBitmap, kShape, kPlace, kShow, kBitmap, kShape, kPlace, kShow, kEnd}));
+  EXPECT_EQ(codes,
+            (std::vector<int>{kBackground, kBitmap, kShape, kPlace, kShow, kBitmap, kShape, kPlace, kShow, kEnd}));
   EXPECT_EQ(view.tags[0].body, (Bytes{0xFF, 0xFF, 0xFF}));
 
   // Frame 0: bitmap 2, the 56-byte shape 1 filled with it, placed at depth 1.

@@ -91,7 +91,8 @@ inline SwfFileView ReadSwfFile(const std::vector<std::uint8_t>& file) {
       break;
     }
     const auto begin = file.begin();
-    view.tags.push_back({header >> 6, {begin + std::ptrdiff_t(at), begin + std::ptrdiff_t(at + length)},
+    view.tags.push_back({header >> 6,
+                         {begin + std::ptrdiff_t(at), begin + std::ptrdiff_t(at + length)},
                          {begin + std::ptrdiff_t(start), begin + std::ptrdiff_t(at + length)}});
     at += length;
     if (header >> 6 == 0) break;

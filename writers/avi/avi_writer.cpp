@@ -12,11 +12,11 @@
 namespace reelmill {
 namespace {
 
-constexpr std::uint32_t kAviHasIndex = 0x10;     // AVIF_HASINDEX
-constexpr std::uint32_t kIndexKeyFrame = 0x10;   // AVIIF_KEYFRAME
+constexpr std::uint32_t kAviHasIndex = 0x10;    // AVIF_HASINDEX
+constexpr std::uint32_t kIndexKeyFrame = 0x10;  // AVIIF_KEYFRAME
 constexpr std::uint32_t kIndexFlags = kIndexKeyFrame | 0x02;
 constexpr std::uint32_t kMicrosecondsPerSecond = 1000000;
-constexpr std::uint64_t kHeadBytes = 240;        // "RIFF" up to and including "movi"
+constexpr std::uint64_t kHeadBytes = 240;  // "RIFF" up to and including "movi"
 constexpr std::uint64_t kChunkHeaderBytes = 8;
 constexpr std::uint64_t kIndexEntryBytes = 16;
 constexpr std::size_t kJfifHeadBytes = 6;        // SOI, APP0 marker and its length: copied unchanged
@@ -141,17 +141,17 @@ bool AviWriter::Prepare(Prepared& prepared) {
   head.U32le(48);  // the stream header without its frame rectangle
   head.Fourcc("vids");
   head.Fourcc("MJPG");
-  head.U32le(0);  // dwFlags
-  head.U16le(0);  // wPriority
-  head.U16le(0);  // wLanguage
-  head.U32le(0);  // dwInitialFrames
-  head.U32le(us);  // dwScale
+  head.U32le(0);                       // dwFlags
+  head.U16le(0);                       // wPriority
+  head.U16le(0);                       // wLanguage
+  head.U32le(0);                       // dwInitialFrames
+  head.U32le(us);                      // dwScale
   head.U32le(kMicrosecondsPerSecond);  // dwRate
-  head.U32le(0);       // dwStart
-  head.U32le(frames);  // dwLength
-  head.U32le(0);       // dwSuggestedBufferSize
-  head.U32le(0);       // dwQuality
-  head.U32le(0);       // dwSampleSize
+  head.U32le(0);                       // dwStart
+  head.U32le(frames);                  // dwLength
+  head.U32le(0);                       // dwSuggestedBufferSize
+  head.U32le(0);                       // dwQuality
+  head.U32le(0);                       // dwSampleSize
   head.Fourcc("strf");
   head.U32le(40);
   head.U32le(40);  // biSize

@@ -19,8 +19,8 @@ namespace reelmill {
 class AtomicFileWriter;
 
 struct AviFrameEntry {
-  std::uint64_t size = 0;    // bytes of the frame, measured at registration
-  std::uint64_t times = 1;   // frames in a row that show this picture
+  std::uint64_t size = 0;   // bytes of the frame, measured at registration
+  std::uint64_t times = 1;  // frames in a row that show this picture
   std::string path;
   std::uint64_t offset = 0;  // where the frame starts in the file
   bool wholeFile = true;     // the frame is the whole file, read to its end
@@ -69,14 +69,14 @@ class AviWriter final {
 
  private:
   struct Prepared {
-    std::uint64_t dataTotal = 0;  // T: sum of the padded frame sizes
+    std::uint64_t dataTotal = 0;     // T: sum of the padded frame sizes
     std::vector<std::uint8_t> head;  // "RIFF" up to and including "movi"
   };
 
   bool Prepare(Prepared& prepared);
   struct Reader;
-  int CopyFrame(const AviFrameEntry& entry, Reader& reader, AtomicFileWriter& output,
-                std::vector<std::uint8_t>& buffer, std::uint64_t& written);
+  int CopyFrame(const AviFrameEntry& entry, Reader& reader, AtomicFileWriter& output, std::vector<std::uint8_t>& buffer,
+                std::uint64_t& written);
   std::uint64_t FrameCount() const;
   void Fail(const std::string& message) const;
 

@@ -44,8 +44,7 @@ void PutStraightEdge(BitWriter& bits, std::int32_t dx, std::int32_t dy) {
 SwfShape::SwfShape(std::uint16_t id, float x0, float y0, float x1, float y1, std::uint16_t depth)
     : SwfCharacter(kShape, id, depth), bounds_(x0, y0, x1, y1) {}
 
-bool SwfShape::AddLineStyle(int width, std::uint8_t red, std::uint8_t green, std::uint8_t blue,
-                            std::uint8_t alpha) {
+bool SwfShape::AddLineStyle(int width, std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t alpha) {
   if (lines_.size() >= kMaxStyles) return false;
   const long long twips = std::clamp<long long>(static_cast<long long>(width) * kTwipsPerPixel, 0, 0xFFFF);
   lines_.push_back(LineStyle{static_cast<std::uint16_t>(twips), {red, green, blue, alpha}});
@@ -105,8 +104,8 @@ void SwfShape::Encode() {
     };
     SwfMatrix matrix;
     matrix.Set(scale(fill.source.X0(), fill.source.X1(), fill.target.X0(), fill.target.X1()),
-               scale(fill.source.Y0(), fill.source.Y1(), fill.target.Y0(), fill.target.Y1()), 0, 0,
-               fill.target.X0(), fill.target.Y0());
+               scale(fill.source.Y0(), fill.source.Y1(), fill.target.Y0(), fill.target.Y1()), 0, 0, fill.target.X0(),
+               fill.target.Y0());
     body.U8(fill.type);
     body.U16le(fill.bitmapId);
     body.Bytes(matrix.Encode());
