@@ -1,15 +1,14 @@
 #include "app/conversion_driver.h"
 
-#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QSlider>
 #include <QUrl>
-#include <sstream>
 
 #include "app/desktop.h"
 #include "app/file_list_model.h"
+#include "app/local_path.h"
 #include "app/main_window.h"
 #include "app/option_pages.h"
 #include "app/preview_widget.h"
@@ -18,8 +17,8 @@
 #include "app/settings_rules.h"
 #include "app/time_source.h"
 #include "app/window_actions.h"
+#include "engine/background_conversion.h"
 #include "engine/conversion.h"
-#include "engine/frame_recorder.h"
 #include "engine/input_guard.h"
 #include "engine/scale_image.h"
 #include "engine/work_paths.h"
@@ -35,8 +34,8 @@ const QString kNoGif = QStringLiteral("No gif files!");
 
 bool IsSequence(const ConversionSettings& settings) { return settings.outputKind == kOutputSequence; }
 
-QString SequenceExtension(const ConversionSettings& settings) {
-  return QString::fromStdString(SequenceExtensionOf(settings.imageFormat));
+std::string SequenceExtension(const ConversionSettings& settings) {
+  return SequenceExtensionOf(settings.imageFormat);
 }
 
 }  // namespace
@@ -46,47 +45,34 @@ ConversionDriver::ConversionDriver(MainWindow& window, Desktop& desktop, TimeSou
   timer2_->SetHandler([this] { Timer2Tick(); });
 }
 
-ConversionDriver::~ConversionDriver() { timer2_->Stop(); }
+ConversionDriver::~ConversionDriver() {
+  timer2_->Stop();
+  conversion_.reset();
+}
+
+bool ConversionDriver::OutputPending() const { return conversion_ && !conversion_->Done(); }
 
 // ---- Convert and Convert All ------------------------------------------------
 
 void ConversionDriver::Convert() {
   window_.CollectSettings();
   if (window_.Model().Count() == 0) return desktop_.Message(kNoFiles);
-  if (window_.CurrentFile().isEmpty())
+  if (window_.CurrentFile().empty())
     return desktop_.Message(QStringLiteral("Please select the file you want to convert"));
+  // Without a folder nothing could be written, whatever the kind.
+  if (window_.WorkFolder().size() < 2) return desktop_.Message(kNoFolder);
   const ConversionSettings& settings = window_.Settings();
+  ClearReports();
   if (IsSequence(settings)) {
-    if (window_.WorkFolder().size() < 2) return desktop_.Message(kNoFolder);
-    ClearReports();
-    RunSequenceExport(window_.CurrentFile(), SequenceExtension(settings), QString());
+    RunSequenceExport(window_.CurrentFile(), SequenceExtension(settings), {});
     if (settings.showOutputFolder) OpenWorkFolder();
     ReportFailures();
     return;
   }
-  FrameRecorder& recorder = window_.Preview().Recorder();
   window_.Timer1().Stop();
-  recorder.StopPlayback();
-  recorder.ResetPosition();
-  window_.PreviewPlaying() = true;
-  converting_ = true;
   convertAllRunning_ = false;
   listPosition_ = 0;
-  ClearReports();
-  if (!InputIsSafe()) {
-    converting_ = false;
-    window_.PreviewPlaying() = false;
-    ReportFailures();
-    return;
-  }
-  recorder.SetRecording(true);
-  recorder.SetFileCounter(0);
-  window_.ResetTempFolder();
-  window_.Timer1().Start(100);
-  DeclareOutputSize();
-  window_.Preview().Load(window_.CurrentFile(), true);
-  if (!HasFrames()) return FinishFile(false);
-  recorder.StartPlayback();
+  StartFile();
 }
 
 void ConversionDriver::ConvertAll() {
@@ -98,7 +84,7 @@ void ConversionDriver::ConvertAll() {
   if (IsSequence(settings)) {
     for (int row = 0; row < window_.Model().Count(); ++row) {
       window_.TakeRowForConversion(row);
-      RunSequenceExport(window_.CurrentFile(), SequenceExtension(settings), QString());
+      RunSequenceExport(window_.CurrentFile(), SequenceExtension(settings), {});
     }
     if (settings.showOutputFolder) OpenWorkFolder();
     ReportFailures();
@@ -106,57 +92,26 @@ void ConversionDriver::ConvertAll() {
   }
   window_.TakeRowForConversion(0);
   listPosition_ = 0;
-  FrameRecorder& recorder = window_.Preview().Recorder();
-  recorder.SetRecording(true);
-  recorder.SetFileCounter(0);
   convertAllRunning_ = true;
+  StartFile();
+}
+
+void ConversionDriver::StartFile() {
   converting_ = true;
+  UpdateProgress();
+  window_.Actions().SetListCommandsEnabled(false);
+  // The output is the engine's, made on its own thread; the pass shows the
+  // file meanwhile, in real time.
+  conversion_ = std::make_unique<BackgroundConversion>(window_.Settings(), window_.WorkFolder(), window_.CurrentFile());
   window_.PreviewPlaying() = false;
-  recorder.ResetPosition();
-  if (!InputIsSafe()) return FinishFile(false);
-  window_.ResetTempFolder();
-  DeclareOutputSize();
   window_.TogglePreview();
-  if (!HasFrames()) FinishFile(false);
-}
-
-void ConversionDriver::DeclareOutputSize() {
-  // Recorded frames are scaled to the declared size when it differs from the
-  // GIF's own; 0 x 0 keeps the GIF's size.
-  window_.Preview().Recorder().SetOutputSize(window_.Settings().width, window_.Settings().height);
-}
-
-bool ConversionDriver::HasFrames() {
-  const FrameRecorder& recorder = window_.Preview().Recorder();
-  if (recorder.FrameCount() > 0) return true;
-  // Nothing to record: the pass would never reach a last frame.
-  AddFailure(window_.CurrentFile(), recorder.LoadProblem() ? recorder.LoadProblem() : ProblemOf(ProblemCode::NoImage));
-  return false;
-}
-
-void ConversionDriver::ClearReports() {
-  failures_.clear();
-  damaged_.clear();
-}
-
-void ConversionDriver::AddFailure(const QString& path, const Problem& problem) {
-  failures_ << path + QStringLiteral(": ") + QString::fromStdString(ProblemText(problem));
-}
-
-bool ConversionDriver::InputIsSafe() {
-  // The temporary frame folder is emptied before and after every pass: a GIF
-  // kept there would be deleted with it.
-  const std::string why = InputInTempFolderReason(window_.CurrentFile().toStdString(), window_.WorkFolder());
-  if (why.empty()) return true;
-  AddFailure(window_.CurrentFile(), Refusal(ProblemCode::OutputIsInput, why));
-  return false;
 }
 
 // ---- Timers -----------------------------------------------------------------
 
 void ConversionDriver::UpdateProgress() {
-  const FrameRecorder& recorder = window_.Preview().Recorder();
-  window_.FrameBox().setText(QString::number(recorder.CurrentFrame()));
+  const FramePlayer& player = window_.Preview().Player();
+  window_.FrameBox().setText(QString::number(player.CurrentFrame()));
   const int rows = window_.Model().Count();
   const int percent = rows > 0 ? (listPosition_ + 1) * 100 / rows : 0;
   window_.PercentLabel().setText(QStringLiteral("%1%").arg(percent));
@@ -165,52 +120,63 @@ void ConversionDriver::UpdateProgress() {
 
 void ConversionDriver::Timer1Tick() {
   UpdateProgress();
-  FrameRecorder& recorder = window_.Preview().Recorder();
-  const int frames = recorder.FrameCount();
-  window_.Trackbar().setValue(frames > 0 ? recorder.CurrentFrame() * 100 / frames : 0);
+  FramePlayer& player = window_.Preview().Player();
+  player.Refresh();
+  const int frames = player.FrameCount();
+  window_.Trackbar().setValue(frames > 0 ? player.CurrentFrame() * 100 / frames : 0);
   if (converting_) {
     window_.Actions().SetListCommandsEnabled(false);
-    // Pausing would end the pass before its last frame, and nothing would
-    // ever write the output: Play and Pause wait for the file to finish.
+    // Pausing would end the pass before its last frame: Play and Pause wait
+    // for the file to finish.
     window_.Actions().play->setEnabled(false);
     window_.Actions().pause->setEnabled(false);
-    // The pass is over once its last frame was recorded, whether or not a
-    // tick caught that frame on screen.
-    if (recorder.LastFrameRecorded()) FinishFile(true);
+    // The file is done once its output is written and its pass has shown
+    // the last frame for its whole time (a file without frames has no pass).
+    if (conversion_ && conversion_->Done() && !player.Active()) FinishFile();
     return;
   }
   // The preview stops after its last frame has shown for its full time.
-  if (window_.PreviewPlaying() && !recorder.Playing()) {
-    recorder.ResetPosition();
+  if (window_.PreviewPlaying() && !player.Active()) {
+    player.ResetPosition();
     window_.PreviewPlaying() = true;
     window_.TogglePreview();
   }
 }
 
-void ConversionDriver::FinishFile(bool recorded) {
-  FrameRecorder& recorder = window_.Preview().Recorder();
+void ConversionDriver::TakeOutcome() {
+  const ConversionOutcome outcome = conversion_->Outcome();
+  conversion_.reset();
+  const std::string& file = window_.CurrentFile();
+  if (!outcome.ok) {
+    AddFailure(file, outcome.problem);
+    return;
+  }
+  if (outcome.damage) AddDamage(file, DamageText(outcome.damage, outcome.images, outcome.imagesAnnounced));
+  const ConversionSettings& settings = window_.Settings();
+  // Convert All opens the folder once, when it ends.
+  if (!convertAllRunning_ && settings.showOutputFolder) OpenWorkFolder();
+  if (!convertAllRunning_ && settings.playWhenDone) desktop_.Open(UrlOfPath(outcome.outputPath));
+}
+
+void ConversionDriver::FinishFile() {
+  FramePlayer& player = window_.Preview().Player();
   WindowActions& actions = window_.Actions();
-  recorder.SetRecording(false);
+  player.StopPlayback();
   converting_ = false;
-  actions.SetListCommandsEnabled(true);
   window_.Timer1().Stop();
-  if (recorded) WriteOutput();
+  if (conversion_) TakeOutcome();
   actions.SetListCommandsEnabled(true);
   actions.play->setEnabled(true);
   actions.pause->setEnabled(false);
   window_.Trackbar().setValue(0);
   const int lastRow = window_.Model().Count() - 1;
   if (convertAllRunning_ && listPosition_ < lastRow) {
-    recorder.SetRecording(true);
     converting_ = true;
     timer2_->Start(100);
     return;
   }
   if (convertAllRunning_) {
     convertAllRunning_ = false;
-    converting_ = false;
-    recorder.SetRecording(false);
-    actions.SetListCommandsEnabled(true);
     if (window_.Settings().showOutputFolder) OpenWorkFolder();
   }
   window_.PreviewPlaying() = false;
@@ -223,79 +189,59 @@ void ConversionDriver::Timer2Tick() {
   if (listPosition_ + 1 >= window_.Model().Count()) {
     // Rows went away meanwhile: nothing is left to convert.
     converting_ = convertAllRunning_ = false;
-    window_.Preview().Recorder().SetRecording(false);
     window_.Actions().SetListCommandsEnabled(true);
     ReportFailures();
     return;
   }
-  window_.TakeRowForConversion(listPosition_ + 1);
-  window_.PreviewPlaying() = false;
-  ++listPosition_;
-  window_.Preview().Recorder().ResetPosition();
-  if (!InputIsSafe()) return FinishFile(false);
-  DeclareOutputSize();
-  window_.TogglePreview();
-  if (!HasFrames()) FinishFile(false);
+  window_.TakeRowForConversion(++listPosition_);
+  StartFile();
 }
 
 void ConversionDriver::Stop() {
   timer2_->Stop();
-  window_.Preview().Recorder().StopPlayback();
-  window_.Preview().Recorder().SetRecording(false);
+  window_.Preview().Player().StopPlayback();
+  // Cancelled and waited for: nothing of it is written, and its temporary
+  // frames go with it.
+  conversion_.reset();
   converting_ = convertAllRunning_ = false;
 }
 
-// ---- Writing ----------------------------------------------------------------
+// ---- Reports ----------------------------------------------------------------
 
-void ConversionDriver::WriteOutput() {
-  const FrameRecorder& recorder = window_.Preview().Recorder();
-  ConversionSettings settings = window_.Settings();
-  const PixelImage* first = recorder.Frames().Frame(0);
-  if ((settings.width <= 0 || settings.height <= 0) && first) {
-    settings.width = first->Width();
-    settings.height = first->Height();
-  }
-  std::ostringstream log, errors;
-  const std::string gif = window_.CurrentFile().toStdString();
-  // Frames that could not be written or scaled would leave gaps: no output.
-  const Problem gaps = RecordingProblem(recorder.RecordFailures(), recorder.ScaleFailures(), recorder.RecordError(),
-                                        recorder.FrameCount(), settings, window_.WorkFolder());
-  ConversionOutcome outcome;
-  if (!gaps) {
-    outcome = reelmill::WriteOutput(window_.WorkFolder(), window_.WorkFolder(), gif, settings, recorder.TotalSteps(),
-                                    log, errors);
-  } else {
-    outcome.problem = gaps;
-  }
-  if (!outcome.ok) {
-    AddFailure(window_.CurrentFile(), outcome.problem);
-  } else if (recorder.LoadProblem()) {
-    // Damaged: the frames before the damage became the output.
-    damaged_ << window_.CurrentFile() + QStringLiteral(": ") +
-                    QString::fromStdString(ProblemText(recorder.LoadProblem()));
-  }
-  if (settings.showOutputFolder) OpenWorkFolder();
-  if (!convertAllRunning_ && settings.playWhenDone && outcome.ok)
-    desktop_.Open(QUrl::fromLocalFile(QString::fromStdString(outcome.outputPath)));
-  window_.ResetTempFolder();
+void ConversionDriver::ClearReports() {
+  failures_.clear();
+  damaged_.clear();
 }
 
-void ConversionDriver::OpenWorkFolder() {
-  desktop_.Open(QUrl::fromLocalFile(QString::fromStdString(window_.WorkFolder())));
+void ConversionDriver::AddFailure(const std::string& path, const Problem& problem) {
+  failures_ << DisplayPath(path) + QStringLiteral(": ") + QString::fromStdString(ProblemText(problem));
 }
+
+void ConversionDriver::AddDamage(const std::string& path, const std::string& text) {
+  damaged_ << DisplayPath(path) + QStringLiteral(": ") + QString::fromStdString(text);
+}
+
+void ConversionDriver::OpenWorkFolder() { desktop_.Open(UrlOfPath(window_.WorkFolder())); }
 
 void ConversionDriver::ReportFailures() {
-  if (failures_.isEmpty()) return;
-  const QString text = QStringLiteral("These files could not be converted:\n\n") + failures_.join(u'\n');
+  if (failures_.isEmpty() && damaged_.isEmpty()) return;
+  QString text;
+  if (!failures_.isEmpty()) text = QStringLiteral("These files could not be converted:\n\n") + failures_.join(u'\n');
+  if (!damaged_.isEmpty()) {
+    if (!text.isEmpty()) text += QStringLiteral("\n\n");
+    text += QStringLiteral("These files are damaged; only their frames before the damage were converted:\n\n") +
+            damaged_.join(u'\n');
+  }
   ClearReports();
   desktop_.Message(text);
 }
 
 // ---- Exports ----------------------------------------------------------------
 
-void ConversionDriver::RunSequenceExport(const QString& path, const QString& extension, const QString& folder) {
+void ConversionDriver::RunSequenceExport(const std::string& path, const std::string& extension,
+                                         const std::string& folder) {
   // An empty folder means the work folder.
-  const QString base = folder.isEmpty() ? QString::fromStdString(window_.WorkFolder()) : folder;
+  const std::string base = folder.empty() ? window_.WorkFolder() : folder;
   SequenceExportDialog dialog(path, extension, base, time_, &window_);
   desktop_.RunModal(dialog);
   const SequenceExport& result = dialog.Export();
@@ -304,39 +250,38 @@ void ConversionDriver::RunSequenceExport(const QString& path, const QString& ext
   } else if (result.Failures() > 0) {
     AddFailure(path, result.WriteProblem());
   } else if (const Problem damage = result.Damage()) {
-    damaged_ << path + QStringLiteral(": ") +
-                    QString::fromStdString(DamageText(damage, result.Position(), result.AnnouncedFrames()));
+    AddDamage(path, DamageText(damage, result.Position(), result.AnnouncedFrames()));
   }
 }
 
 void ConversionDriver::ExportSequence(const QString& extension) {
   if (window_.WorkFolder().size() < 2) return desktop_.Message(kNoFolder);
-  if (window_.CurrentFile().isEmpty()) return desktop_.Message(kNoGif);
+  if (window_.CurrentFile().empty()) return desktop_.Message(kNoGif);
   // The folder the Output page holds from its last reading of its controls.
-  const QString folder = QString::fromStdString(FolderWithSlash(window_.Output().Members().outputFolder.toStdString()));
+  const std::string folder = FolderWithSlash(PathFromText(window_.Output().Members().outputFolder));
   ClearReports();
-  RunSequenceExport(window_.CurrentFile(), extension, folder);
+  RunSequenceExport(window_.CurrentFile(), extension.toStdString(), folder);
   ReportFailures();
 }
 
 void ConversionDriver::ExportSingleImage() {
-  if (window_.CurrentFile().isEmpty()) return desktop_.Message(kNoGif);
-  const auto path = AskImageSavePath(desktop_);
-  if (!path) return;
-  const PixelImage* frame = window_.Preview().Recorder().CurrentImage();
+  if (window_.CurrentFile().empty()) return desktop_.Message(kNoGif);
+  const auto chosen = AskImageSavePath(desktop_);
+  if (!chosen) return;
+  const std::string path = PathFromText(*chosen);
+  const std::shared_ptr<const PixelImage> frame = window_.Preview().Player().CurrentImage();
   // The preview holds no frame (nothing played yet, or a file that does not
   // decode): there is nothing to copy.
   if (!frame) return desktop_.Message(kNoGif);
   // The GIF the frame comes from is never written over, whatever the names.
-  if (SameFile(path->toStdString(), window_.Preview().Recorder().FilePath()))
-    return desktop_.Message(QStringLiteral("The image was not written: ") + *path +
+  if (SameFile(path, window_.Preview().Player().FilePath()))
+    return desktop_.Message(QStringLiteral("The image was not written: ") + *chosen +
                             QStringLiteral(" is the GIF it comes from."));
   PixelImage copy(*frame);
   ScaleImage(copy, window_.Settings().width, window_.Settings().height);
   ImageProperties properties;
   properties.Set(QualityKey, "-1");
-  if (!copy.Save(path->toStdString(), properties))
-    desktop_.Message(QStringLiteral("The image could not be written to ") + *path);
+  if (!copy.Save(path, properties)) desktop_.Message(QStringLiteral("The image could not be written to ") + *chosen);
 }
 
 }  // namespace reelmill

@@ -1,18 +1,23 @@
 #pragma once
-// "Convert", "Convert All" and the exports. AVI and SWF are recorded in real
-// time through the preview's frame recorder, then written by the engine;
-// timer 1 follows the pass and ends it, timer 2 starts the next row of
-// Convert All. Files that fail are collected and shown when the command ends.
+// "Convert", "Convert All" and the exports. An AVI or SWF is made on a
+// thread of its own by the engine, as reelmill-convert makes it (real
+// timing: output frame k shows what the GIF shows at k / fps), while the
+// preview plays the file once in real time; timer 1 follows the pass and
+// ends the file once both are done, timer 2 starts the next row of Convert
+// All. Files that fail or are damaged are collected and shown when the
+// command ends.
 
 #include <QObject>
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <string>
 
 #include "imaging/problem.h"
 
 namespace reelmill {
 
+class BackgroundConversion;
 class Desktop;
 class MainWindow;
 class Ticker;
@@ -38,6 +43,8 @@ class ConversionDriver final : public QObject {
 
   bool Converting() const { return converting_; }
   bool ConvertAllRunning() const { return convertAllRunning_; }
+  // The file's output is still being made on its thread.
+  bool OutputPending() const;
   int ListPosition() const { return listPosition_; }
   Ticker& Timer2() { return *timer2_; }
   // "file: reason" of each file that failed in the command under way, and of
@@ -47,27 +54,26 @@ class ConversionDriver final : public QObject {
 
  private:
   void UpdateProgress();
-  void DeclareOutputSize();
-  // False (and the file reported) when the current file yields no frames.
-  bool HasFrames();
-  // False (and the file reported) when converting it would delete it.
-  bool InputIsSafe();
-  void FinishFile(bool recorded);
-  void WriteOutput();
-  void RunSequenceExport(const QString& path, const QString& extension, const QString& folder);
+  // Starts the current file: its conversion in the background and its pass
+  // in the preview.
+  void StartFile();
+  void FinishFile();
+  void TakeOutcome();
+  void RunSequenceExport(const std::string& path, const std::string& extension, const std::string& folder);
   void ReportFailures();
   void OpenWorkFolder();
+  void ClearReports();
+  void AddFailure(const std::string& path, const Problem& problem);
+  void AddDamage(const std::string& path, const std::string& text);
 
   MainWindow& window_;
   Desktop& desktop_;
   TimeSource& time_;
   std::unique_ptr<Ticker> timer2_;
+  std::unique_ptr<BackgroundConversion> conversion_;
   bool converting_ = false;
   bool convertAllRunning_ = false;
   int listPosition_ = 0;
-  void ClearReports();
-  void AddFailure(const QString& path, const Problem& problem);
-
   QStringList failures_;
   QStringList damaged_;
 };

@@ -1,25 +1,25 @@
 #include "app/file_adder.h"
 
-#include <QDir>
 #include <QThread>
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <filesystem>
-#include <mutex>
 #include <optional>
-#include <thread>
+
 
 namespace reelmill {
 
 struct FileAdder::Job {
   bool fromFolder = false;
-  QString folder;
-  QStringList paths;
+  std::string folder;
+  std::vector<std::string> paths;
   bool limitReached = false;
   std::atomic<bool> stop{false};
   std::atomic<int> next{0};
   std::mutex mutex;
   std::vector<std::optional<FileProbe>> results;
+  std::uint64_t firstId = 0;  // rows take the ids firstId, firstId + 1, ...
   int delivered = 0;
   std::vector<std::thread> threads;
   std::weak_ptr<Job> self;  // what the queued rows hold: a stopped command's rows are dropped
@@ -28,32 +28,51 @@ struct FileAdder::Job {
 FileAdder::FileAdder(int threads, QObject* parent)
     : QObject(parent), threads_(threads > 0 ? threads : std::max(1, QThread::idealThreadCount())) {}
 
-FileAdder::~FileAdder() { StopAll(); }
+FileAdder::~FileAdder() {
+  StopAll();
+  {
+    std::lock_guard lock(checkMutex_);
+    quitChecks_ = true;
+  }
+  checkWake_.notify_all();
+  for (auto& thread : checkThreads_) thread.join();
+}
 
-QStringList FileAdder::FolderGifs(const QString& folder) {
+namespace {
+
+bool EndsWithGif(const std::string& name) {
+  if (name.size() < 4) return false;
+  std::string tail = name.substr(name.size() - 4);
+  for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return tail == ".gif";
+}
+
+}  // namespace
+
+std::vector<std::string> FileAdder::FolderGifs(const std::string& folder) {
   namespace fs = std::filesystem;
   std::vector<std::string> names;
   std::error_code error;
-  fs::directory_iterator it(folder.toStdString(), error), end;
-  for (; !error && it != end; it.increment(error)) {
+  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
     std::error_code ignored;
-    if (!it->is_regular_file(ignored)) continue;
-    const QString name = QString::fromStdString(it->path().filename().string());
-    if (name.endsWith(QLatin1String(".gif"), Qt::CaseInsensitive)) names.push_back(it->path().filename().string());
+    const std::string name = it->path().filename().string();
+    if (it->is_regular_file(ignored) && EndsWithGif(name)) names.push_back(name);
   }
   std::sort(names.begin(), names.end());
-  QStringList paths;
-  for (const auto& name : names) paths << folder + QString::fromStdString(name);
+  std::vector<std::string> paths;
+  for (const auto& name : names) paths.push_back(folder + name);
   return paths;
 }
 
-void FileAdder::AddFiles(const QStringList& paths) {
+bool FileAdder::Busy() const { return !jobs_.empty() || checking_; }
+
+void FileAdder::AddFiles(const std::vector<std::string>& paths) {
   auto job = std::make_shared<Job>();
   job->paths = paths;
   Start(std::move(job));
 }
 
-void FileAdder::AddFolder(const QString& folder) {
+void FileAdder::AddFolder(const std::string& folder) {
   auto job = std::make_shared<Job>();
   job->fromFolder = true;
   job->folder = folder;
@@ -62,13 +81,14 @@ void FileAdder::AddFolder(const QString& folder) {
 
 void FileAdder::Start(std::shared_ptr<Job> job) {
   job->self = job;
+  job->firstId = nextId_;
+  nextId_ += kLimit;
+  const bool wasBusy = Busy();
   jobs_.push_back(job);
+  if (!wasBusy) emit BusyChanged(true);
   // Commands run one after the other, so that each one's rows come after
   // those of the commands before it; each uses every thread on its own.
-  if (jobs_.size() == 1) {
-    emit BusyChanged(true);
-    Launch(*jobs_.front());
-  }
+  if (jobs_.size() == 1) Launch(*jobs_.front());
 }
 
 void FileAdder::Launch(Job& j) {
@@ -78,11 +98,12 @@ void FileAdder::Launch(Job& j) {
     while (pending.delivered < static_cast<int>(pending.results.size()) &&
            pending.results[static_cast<std::size_t>(pending.delivered)]) {
       const FileProbe probe = *pending.results[static_cast<std::size_t>(pending.delivered)];
-      const QString path = pending.paths.at(pending.delivered++);
+      const std::string path = pending.paths[static_cast<std::size_t>(pending.delivered)];
+      const std::uint64_t id = pending.firstId + static_cast<std::uint64_t>(pending.delivered++);
       QMetaObject::invokeMethod(
           this,
-          [this, job = pending.self, path, probe] {
-            if (!job.expired()) emit RowReady(path, probe.count, probe.width, probe.height);
+          [this, job = pending.self, id, path, probe] {
+            if (!job.expired()) emit RowReady(id, path, probe.count, probe.width, probe.height);
           },
           Qt::QueuedConnection);
     }
@@ -96,12 +117,9 @@ void FileAdder::Launch(Job& j) {
           Qt::QueuedConnection);
     }
   };
-  auto probeLoop = [this, deliverReady](Job& work) {
+  auto probeLoop = [deliverReady](Job& work) {
     for (int i; !work.stop && (i = work.next++) < static_cast<int>(work.results.size());) {
-      // Read only through const access: a non-const index detaches the
-      // implicitly shared list, and two threads detaching it at once free
-      // each other's copy.
-      const FileProbe probe = cache_.Probe(work.paths.at(i).toStdString());
+      const FileProbe probe = QuickProbe(work.paths[static_cast<std::size_t>(i)]);
       std::lock_guard lock(work.mutex);
       work.results[static_cast<std::size_t>(i)] = probe;
       deliverReady(work);
@@ -109,17 +127,18 @@ void FileAdder::Launch(Job& j) {
   };
   j.threads.emplace_back([this, &j, probeLoop, deliverReady] {
     if (j.fromFolder) j.paths = FolderGifs(j.folder);
-    if (j.paths.size() >= kLimit) {
+    if (j.paths.size() >= static_cast<std::size_t>(kLimit)) {
       j.limitReached = true;
-      j.paths = j.paths.mid(0, kLimit);
+      j.paths.resize(kLimit);
     }
     {
       std::lock_guard lock(j.mutex);
-      j.results.resize(static_cast<std::size_t>(j.paths.size()));
-      if (j.paths.isEmpty()) deliverReady(j);
+      j.results.resize(j.paths.size());
+      if (j.paths.empty()) deliverReady(j);
     }
     std::vector<std::thread> helpers;
-    for (int t = 1; t < threads_ && t < j.paths.size(); ++t) helpers.emplace_back([&] { probeLoop(j); });
+    for (int t = 1; t < threads_ && t < static_cast<int>(j.paths.size()); ++t)
+      helpers.emplace_back([&] { probeLoop(j); });
     probeLoop(j);
     for (auto& helper : helpers) helper.join();
   });
@@ -131,12 +150,65 @@ void FileAdder::Finish(Job* job) {
   const std::shared_ptr<Job> done = *found;
   jobs_.erase(found);
   for (auto& thread : done->threads) thread.join();
+  std::vector<Check> checks;
+  for (std::size_t i = 0; i < done->paths.size(); ++i)
+    checks.push_back(Check{done->firstId + i, done->paths[i], *done->results[i]});
+  QueueChecks(std::move(checks));
   emit CommandFinished(done->fromFolder, done->limitReached);
-  if (jobs_.empty()) {
-    emit BusyChanged(false);
-  } else if (jobs_.front()->threads.empty()) {
+  if (!jobs_.empty()) {
     Launch(*jobs_.front());
+  } else if (!Busy()) {
+    emit BusyChanged(false);
   }
+}
+
+void FileAdder::QueueChecks(std::vector<Check> checks) {
+  if (checks.empty()) return;
+  {
+    std::lock_guard lock(checkMutex_);
+    for (auto& check : checks) checks_.push_back(std::move(check));
+  }
+  checking_ = true;
+  if (checkThreads_.empty())
+    for (int t = 0; t < threads_; ++t) checkThreads_.emplace_back([this] { RunChecks(); });
+  checkWake_.notify_all();
+}
+
+void FileAdder::RunChecks() {
+  std::unique_lock lock(checkMutex_);
+  for (;;) {
+    checkWake_.wait(lock, [&] { return quitChecks_ || !checks_.empty(); });
+    if (quitChecks_) return;
+    const Check check = std::move(checks_.front());
+    checks_.pop_front();
+    const std::uint64_t generation = checkGeneration_;
+    ++checksRunning_;
+    lock.unlock();
+    const FileProbe exact = cache_.Probe(check.path);
+    lock.lock();
+    --checksRunning_;
+    if (generation != checkGeneration_) continue;
+    const bool last = checks_.empty() && checksRunning_ == 0;
+    QMetaObject::invokeMethod(
+        this,
+        [this, check, exact, last, generation] {
+          if (generation != checkGeneration_) return;
+          if (!(exact == check.shown)) emit RowChecked(check.id, exact.count, exact.width, exact.height);
+          if (!last) return;
+          std::unique_lock idle(checkMutex_);
+          if (checks_.empty() && checksRunning_ == 0) {
+            idle.unlock();
+            SetChecking(false);
+          }
+        },
+        Qt::QueuedConnection);
+  }
+}
+
+void FileAdder::SetChecking(bool checking) {
+  const bool wasBusy = Busy();
+  checking_ = checking;
+  if (wasBusy != Busy()) emit BusyChanged(Busy());
 }
 
 void FileAdder::StopAll() {
@@ -145,6 +217,13 @@ void FileAdder::StopAll() {
     for (auto& thread : job->threads) thread.join();
   const bool wasBusy = Busy();
   jobs_.clear();
+  {
+    // Checks under way finish, but what they find is dropped.
+    std::unique_lock lock(checkMutex_);
+    checks_.clear();
+    ++checkGeneration_;
+  }
+  checking_ = false;
   if (wasBusy) emit BusyChanged(false);
 }
 

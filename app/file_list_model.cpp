@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <climits>
 
+#include "app/local_path.h"
+
 namespace reelmill {
 
 namespace {
@@ -52,13 +54,23 @@ QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int
   return QString::fromLatin1(kHeaders[section]);
 }
 
-void FileListModel::Add(const QString& path, int count, int width, int height) {
+std::uint64_t FileListModel::Add(const std::string& path, int count, int width, int height, std::uint64_t id) {
   ++rowCounter_;
-  GifListEntry entry{QString::number(rowCounter_), path.mid(path.lastIndexOf(u'/') + 1),
-                     QStringLiteral("%1*%2").arg(width).arg(height), QString::number(count), path};
+  GifListEntry entry{QString::number(rowCounter_), DisplayName(path), QStringLiteral("%1*%2").arg(width).arg(height),
+                     QString::number(count), DisplayPath(path), path, id != 0 ? id : nextId_++};
   beginInsertRows({}, Count(), Count());
   rows_.push_back(std::move(entry));
   endInsertRows();
+  return rows_.back().id;
+}
+
+void FileListModel::Correct(std::uint64_t id, int count, int width, int height) {
+  const auto found = std::find_if(rows_.begin(), rows_.end(), [id](const GifListEntry& e) { return e.id == id; });
+  if (found == rows_.end()) return;
+  found->count = QString::number(count);
+  found->dimension = QStringLiteral("%1*%2").arg(width).arg(height);
+  const int row = static_cast<int>(found - rows_.begin());
+  emit dataChanged(index(row, kDimension), index(row, kCount));
 }
 
 void FileListModel::RemoveRows(std::vector<int> rows) {

@@ -5,6 +5,8 @@
 
 #include <QAbstractTableModel>
 #include <QString>
+#include <cstdint>
+#include <string>
 #include <vector>
 
 namespace reelmill {
@@ -14,7 +16,9 @@ struct GifListEntry {
   QString fileName;   // "FileName": the text after the last '/'
   QString dimension;  // "Dimension": "%d*%d"
   QString count;      // "Count"
-  QString filePath;   // "FilePath"
+  QString filePath;   // "FilePath", as text to show
+  std::string path;   // the path's own bytes, for everything but showing it
+  std::uint64_t id = 0;  // stays with the row wherever it moves
   friend bool operator==(const GifListEntry&, const GifListEntry&) = default;
 };
 
@@ -40,8 +44,10 @@ class FileListModel final : public QAbstractTableModel {
   QVariant data(const QModelIndex& index, int role) const override;
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
-  // Appends a row with the next running number.
-  void Add(const QString& path, int count, int width, int height);
+  // Appends a row with the next running number; its id, `id` when given.
+  std::uint64_t Add(const std::string& path, int count, int width, int height, std::uint64_t id = 0);
+  // Sets Count and Dimension of the row `id`, if it is still there.
+  void Correct(std::uint64_t id, int count, int width, int height);
   void RemoveRows(std::vector<int> rows);
   void RemoveAll();
   // Moves row `from` one place to `to` (from +- 1).
@@ -55,6 +61,7 @@ class FileListModel final : public QAbstractTableModel {
  private:
   std::vector<GifListEntry> rows_;
   int rowCounter_ = 0;
+  std::uint64_t nextId_ = std::uint64_t{1} << 62;  // apart from the ids callers give
 };
 
 }  // namespace reelmill

@@ -1,12 +1,15 @@
 #include "app/file_probe.h"
 
+#include <algorithm>
 #include <optional>
 #include <string_view>
 #include <vector>
 
 #include "imaging/codec_registry.h"
 #include "imaging/codecs/gif_codec.h"
+#include "imaging/codecs/animated_gif_control.h"
 #include "imaging/codecs/gif_decoder.h"
+#include "imaging/codecs/gif_reader.h"
 #include "imaging/file_io.h"
 #include "imaging/image_list.h"
 
@@ -14,10 +17,18 @@ namespace reelmill {
 
 namespace {
 
+// The frames as the window streams them: one at a time, none kept, so a
+// file counts however many large frames it has.
 FileProbe MeasureGif(const std::vector<std::uint8_t>& bytes) {
-  GifDecoder::Measurement measured;
-  if (bytes.empty() || !GifDecoder(GifCodec::kMaxDecodedBytes).Measure(bytes, measured)) return {};
-  return {measured.frames, measured.width, measured.height};
+  FileProbe probe;
+  const bool decoded = GifDecoder(GifCodec::kMaxDecodedBytes).DecodeEach(bytes, [&](const PixelImage& frame, int) {
+    if (probe.count++ == 0) {
+      probe.width = frame.Width();
+      probe.height = frame.Height();
+    }
+    return true;
+  });
+  return decoded ? probe : FileProbe{};
 }
 
 FileProbe DecodeWhole(const std::string& path) {
@@ -30,6 +41,20 @@ FileProbe DecodeWhole(const std::string& path) {
 bool IsGifPath(const std::string& path) { return CodecRegistry::Instance().FormatFromPath(path) == ImageFormat::Gif; }
 
 }  // namespace
+
+FileProbe QuickProbe(const std::string& path) {
+  if (!IsGifPath(path)) return DecodeWhole(path);
+  const auto bytes = ReadFileBytes(path, kMaxWholeFileBytes);
+  if (!bytes) return {};
+  GifReader reader(*bytes);
+  GifImageHeader first;
+  if (!reader.Open() || !reader.NextImage(first)) return {};
+  // The screen grows to hold the first image, as the decoder draws it.
+  const int width = std::max(reader.Screen().width, first.rect.Right());
+  const int height = std::max(reader.Screen().height, first.rect.Bottom());
+  if (width <= 0 || height <= 0) return {};
+  return {AnnouncedFrameCount(*bytes), width, height};
+}
 
 FileProbe ProbeFile(const std::string& path) {
   if (!IsGifPath(path)) return DecodeWhole(path);

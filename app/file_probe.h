@@ -1,8 +1,9 @@
 #pragma once
 // What a row of the file list shows about a file: its frame count and the
-// size of its first frame, exactly as decoding the file gives them (0 and
-// 0 x 0 for a file that does not decode). Plain C++: the add workers call it
-// off the UI thread.
+// size of its first frame. QuickProbe gives them from the walk of the blocks
+// at once; ProbeFile exactly as decoding the file gives them (0 and 0 x 0 for
+// a file that does not decode), which differs only for damaged files. Plain
+// C++: the add workers call them off the UI thread.
 
 #include <cstdint>
 #include <mutex>
@@ -18,9 +19,13 @@ struct FileProbe {
   friend bool operator==(const FileProbe&, const FileProbe&) = default;
 };
 
-// Decodes `path` with the codec its extension selects. GIFs are measured
-// without keeping their frames, so a long animation costs one decode's time
-// and a few frames of memory.
+// The frames the blocks announce and the first frame's size from the
+// screen and the first image's place, without decoding any pixel.
+FileProbe QuickProbe(const std::string& path);
+
+// Decodes `path` with the codec its extension selects. GIFs are decoded
+// frame by frame as the preview streams them, none kept, so a long
+// animation costs one decode's time and a few frames of memory.
 FileProbe ProbeFile(const std::string& path);
 
 // ProbeFile with a memory of contents already measured: the result depends

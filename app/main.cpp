@@ -2,7 +2,8 @@
 // the list at start, as one Add Files command adds them.
 
 #include <QApplication>
-#include <QStringList>
+#include <string>
+#include <vector>
 
 #include "app/app_icon.h"
 #include "app/desktop.h"
@@ -23,7 +24,8 @@ int main(int argc, char* argv[]) {
   reelmill::MainWindow window(desktop, time);
   desktop.SetOwner(&window);
   window.show();
-  const QStringList paths = QApplication::arguments().mid(1);
-  if (!paths.isEmpty()) window.AddPaths(paths);
+  // The arguments' own bytes: Qt's text of them cannot spell every name.
+  const std::vector<std::string> paths(argv + 1, argv + argc);
+  if (!paths.empty()) window.AddPaths(paths);
   return QApplication::exec();
 }

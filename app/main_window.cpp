@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -14,12 +15,14 @@
 #include <QSlider>
 #include <QTabWidget>
 #include <QTreeView>
+#include <filesystem>
 
 #include "app/about_dialog.h"
 #include "app/conversion_driver.h"
 #include "app/desktop.h"
 #include "app/file_adder.h"
 #include "app/file_list_model.h"
+#include "app/local_path.h"
 #include "app/option_pages.h"
 #include "app/output_folder.h"
 #include "app/preview_widget.h"
@@ -67,7 +70,7 @@ void MainWindow::SetUpPages() {
   tabs_->addTab(effectPage_, QStringLiteral("  Effect"));
   tabs_->setCurrentIndex(0);
   workFolder_ = DefaultOutputFolder();
-  outputPage_->Members().outputFolder = QString::fromStdString(workFolder_);
+  outputPage_->Members().outputFolder = QFile::decodeName(QByteArray::fromStdString(workFolder_));
   outputPage_->RefreshControls();
 }
 
@@ -92,6 +95,8 @@ void MainWindow::ConnectCommands() {
             [this, i] { driver_->ExportSequence(QString::fromLatin1(kSequenceExtensions[i])); });
   }
   connect(adder_, &FileAdder::RowReady, this, &MainWindow::RowAdded);
+  connect(adder_, &FileAdder::RowChecked, this, &MainWindow::RowChecked);
+  connect(preview_, &PreviewWidget::StreamChanged, this, &MainWindow::ShowFrameCount);
   connect(adder_, &FileAdder::CommandFinished, this, &MainWindow::AddCommandFinished);
   connect(adder_, &FileAdder::BusyChanged, this, &MainWindow::BusyChanged);
   connect(list_, &QTreeView::clicked, this, &MainWindow::ListClicked);
@@ -112,17 +117,16 @@ void MainWindow::CollectSettings() {
   outputPage_->ReadControls();
   OutputPage::Values& output = outputPage_->Members();
   // A typed folder without its final '/' would glue the file names to it.
-  output.outputFolder = QString::fromStdString(FolderWithSlash(output.outputFolder.toStdString()));
+  // The folder is kept as the system's bytes; the box shows it as text.
+  settings_.outputFolder = FolderWithSlash(PathFromText(output.outputFolder));
+  output.outputFolder = QFile::decodeName(QByteArray::fromStdString(settings_.outputFolder));
   outputPage_->RefreshControls();
   settings_.frameRate = output.frameRate;
-  settings_.outputFolder = output.outputFolder.toStdString();
   settings_.outputKind = output.outputKind.toStdString();
   settings_.imageFormat = output.imageFormat.toStdString();
   settings_.showOutputFolder = output.showOutputFolder;
   settings_.playWhenDone = output.playWhenDone;
   workFolder_ = settings_.outputFolder;
-  preview_->Recorder().SetWorkFolder(workFolder_);
-  preview_->Recorder().SetJpegQuality(settings_.quality);
 }
 
 void MainWindow::ResetTempFolder() { reelmill::ResetTempFolder(workFolder_); }
@@ -144,23 +148,28 @@ void MainWindow::ResetProgress() {
 }
 
 void MainWindow::AddFiles() {
-  const QStringList paths = desktop_.AskOpenFiles(QStringLiteral("Flash Files(*.gif)"));
-  if (paths.isEmpty()) return;
+  const QStringList chosen = desktop_.AskOpenFiles(QStringLiteral("Flash Files(*.gif)"));
+  if (chosen.isEmpty()) return;
+  std::vector<std::string> paths;
+  for (const QString& path : chosen) paths.push_back(PathFromText(path));
   AddPaths(paths);
 }
 
-void MainWindow::AddPaths(const QStringList& paths) {
-  QStringList absolute;
-  for (const QString& path : paths) absolute << QFileInfo(path).absoluteFilePath();
+void MainWindow::AddPaths(const std::vector<std::string>& paths) {
+  std::vector<std::string> absolute;
+  for (const std::string& path : paths) {
+    std::error_code ignored;
+    absolute.push_back(std::filesystem::absolute(path, ignored).lexically_normal().string());
+  }
   adder_->AddFiles(absolute);
   RefreshFileCount();
   ResetProgress();
 }
 
 void MainWindow::AddFolder() {
-  QString folder = desktop_.AskFolder(QStringLiteral("Open"));
-  if (folder.isEmpty()) return;
-  folder = QString::fromStdString(FolderWithSlash(folder.toStdString()));
+  const QString chosen = desktop_.AskFolder(QStringLiteral("Open"));
+  if (chosen.isEmpty()) return;
+  const std::string folder = FolderWithSlash(PathFromText(chosen));
   // The folder's files replace the list, numbered from 1 again, and so also
   // the rows of earlier commands still being added.
   adder_->StopAll();
@@ -171,9 +180,20 @@ void MainWindow::AddFolder() {
   RefreshFileCount();
 }
 
-void MainWindow::RowAdded(const QString& path, int count, int width, int height) {
-  model_->Add(path, count, width, height);
+void MainWindow::RowAdded(std::uint64_t id, const std::string& path, int count, int width, int height) {
+  model_->Add(path, count, width, height, id);
   RefreshFileCount();
+}
+
+void MainWindow::RowChecked(std::uint64_t id, int count, int width, int height) {
+  model_->Correct(id, count, width, height);
+  // The current file's size is the settings' size: it follows the row.
+  for (int row = 0; row < model_->Count(); ++row)
+    if (model_->Entry(row).id == id && row == currentRow_ && model_->Entry(row).path == currentFile_ &&
+        !driver_->Converting()) {
+      settings_.width = width;
+      settings_.height = height;
+    }
 }
 
 void MainWindow::AddCommandFinished(bool fromFolder, bool limitReached) {
@@ -252,7 +272,7 @@ void MainWindow::TakeFirstSelectedRow(bool touchResizePage) {
   const int row = FirstSelectedRow();
   if (row >= 0) {
     const GifListEntry& entry = model_->Entry(row);
-    currentFile_ = entry.filePath;
+    currentFile_ = entry.path;
     const Dimension size = ParseDimension(entry.dimension);
     settings_.width = size.width;
     settings_.height = size.height;
@@ -260,7 +280,7 @@ void MainWindow::TakeFirstSelectedRow(bool touchResizePage) {
       resizePage_->Members().width = size.width;
       resizePage_->Members().height = size.height;
       resizePage_->RefreshControls();
-      currentFileLabel_->setText(QStringLiteral("Current Selected File:") + currentFile_);
+      currentFileLabel_->setText(QStringLiteral("Current Selected File:") + entry.filePath);
     }
     ResetProgress();
   }
@@ -268,7 +288,8 @@ void MainWindow::TakeFirstSelectedRow(bool touchResizePage) {
 }
 
 void MainWindow::ListClicked(const QModelIndex& index) {
-  if (driver_->ConvertAllRunning() || !index.isValid()) return;
+  // The file under conversion stays the current file until it is done.
+  if (driver_->Converting() || driver_->ConvertAllRunning() || !index.isValid()) return;
   TakeFirstSelectedRow(true);
 }
 
@@ -278,7 +299,7 @@ void MainWindow::TakeRowForConversion(int row) {
   selection->setCurrentIndex(model_->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
   list_->scrollTo(model_->index(row, 0));
   const GifListEntry& entry = model_->Entry(row);
-  currentFile_ = entry.filePath;
+  currentFile_ = entry.path;
   const Dimension size = ParseDimension(entry.dimension);
   settings_.width = size.width;
   settings_.height = size.height;
@@ -295,7 +316,7 @@ void MainWindow::ShowContextMenu(const QPoint& position) {
 // ---- Preview ----------------------------------------------------------------
 
 void MainWindow::Play() {
-  if (currentFile_.isEmpty()) {
+  if (currentFile_.empty()) {
     desktop_.Message(QStringLiteral("Please select a file!!!"));
     return;
   }
@@ -304,34 +325,34 @@ void MainWindow::Play() {
 }
 
 void MainWindow::Pause() {
-  if (!currentFile_.isEmpty()) TogglePreview();
+  if (!currentFile_.empty()) TogglePreview();
 }
 
 void MainWindow::TogglePreview() {
-  FrameRecorder& recorder = preview_->Recorder();
-  recorder.StopPlayback();
-  // Stopping keeps the frames already held for this file; starting loads it
-  // afresh (a one-frame file twice while converting, so a pass has two
-  // frames to record).
-  const bool holdsFile = recorder.FilePath() == currentFile_.toStdString() && recorder.FrameCount() > 0;
-  if (!previewPlaying_ || !holdsFile) {
-    preview_->Load(currentFile_, driver_->Converting());
-  }
+  FramePlayer& player = preview_->Player();
+  player.StopPlayback();
+  // Stopping keeps the frame shown; starting streams the file afresh. The
+  // frames come on the player's own thread: nothing here waits for them.
+  if (!previewPlaying_ || player.FilePath() != currentFile_) preview_->Load(currentFile_);
   if (previewPlaying_) {
     actions_->SetListCommandsEnabled(true);
     actions_->play->setEnabled(true);
     actions_->pause->setEnabled(false);
     previewPlaying_ = false;
-    recorder.StopPlayback();
+    player.StopPlayback();
     preview_->Refresh();
   } else {
     actions_->play->setEnabled(false);
     actions_->pause->setEnabled(true);
     previewPlaying_ = true;
-    recorder.StartPlayback();
+    player.StartPlayback();
   }
   timer1_->Start(100);
-  frameCountLabel_->setText(QStringLiteral("/%1").arg(recorder.FrameCount()));
+  ShowFrameCount();
+}
+
+void MainWindow::ShowFrameCount() {
+  frameCountLabel_->setText(QStringLiteral("/%1").arg(preview_->Player().FrameCount()));
 }
 
 // ---- About, help, keys, closing ----------------------------------------------
@@ -360,11 +381,14 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   }
   if (watched == list_->viewport() && (type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop)) {
     auto* drop = static_cast<QDropEvent*>(event);
-    QStringList gifs;
-    for (const QUrl& url : drop->mimeData()->urls())
-      if (url.isLocalFile() && url.toLocalFile().endsWith(QLatin1String(".gif"), Qt::CaseInsensitive))
-        gifs << url.toLocalFile();
-    if (gifs.isEmpty()) return false;
+    std::vector<std::string> gifs;
+    for (const QUrl& url : drop->mimeData()->urls()) {
+      if (!url.isLocalFile()) continue;
+      const std::string path = PathFromUrl(url);
+      if (QFile::decodeName(QByteArray::fromStdString(path)).endsWith(QLatin1String(".gif"), Qt::CaseInsensitive))
+        gifs.push_back(path);
+    }
+    if (gifs.empty()) return false;
     drop->acceptProposedAction();
     if (type == QEvent::Drop) AddPaths(gifs);
     return true;
@@ -376,7 +400,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   adder_->StopAll();
   driver_->Stop();
   timer1_->Stop();
-  preview_->Recorder().StopPlayback();
+  preview_->Player().StopPlayback();
   QWidget::closeEvent(event);
 }
 

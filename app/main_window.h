@@ -5,8 +5,10 @@
 
 #include <QString>
 #include <QWidget>
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/conversion_settings.h"
 
@@ -39,8 +41,9 @@ class MainWindow final : public QWidget {
   MainWindow(Desktop& desktop, TimeSource& time, QWidget* parent = nullptr);
   ~MainWindow() override;
 
-  // Adds paths as one Add Files command adds the files a dialog returns.
-  void AddPaths(const QStringList& paths);
+  // Adds paths (the system's bytes) as one Add Files command adds the files
+  // a dialog returns.
+  void AddPaths(const std::vector<std::string>& paths);
 
   // Reads the three pages into the settings, sets the work folder and the
   // recorder's quality.
@@ -56,7 +59,8 @@ class MainWindow final : public QWidget {
 
   ConversionSettings& Settings() { return settings_; }
   const std::string& WorkFolder() const { return workFolder_; }
-  const QString& CurrentFile() const { return currentFile_; }
+  // The current file's path, as the system's bytes.
+  const std::string& CurrentFile() const { return currentFile_; }
   int CurrentRow() const { return currentRow_; }
   bool Busy() const;
   bool& PreviewPlaying() { return previewPlaying_; }
@@ -98,7 +102,9 @@ class MainWindow final : public QWidget {
   void MoveUp();
   void MoveDown();
   void MoveCurrentRow(int by, const QString& endMessage, bool atEnd);
-  void RowAdded(const QString& path, int count, int width, int height);
+  void RowAdded(std::uint64_t id, const std::string& path, int count, int width, int height);
+  void RowChecked(std::uint64_t id, int count, int width, int height);
+  void ShowFrameCount();
   void AddCommandFinished(bool fromFolder, bool limitReached);
   void BusyChanged(bool busy);
   void ListClicked(const QModelIndex& index);
@@ -117,7 +123,7 @@ class MainWindow final : public QWidget {
   Desktop& desktop_;
   ConversionSettings settings_;
   std::string workFolder_;
-  QString currentFile_;
+  std::string currentFile_;
   int currentRow_ = 0;
   bool previewPlaying_ = false;
 

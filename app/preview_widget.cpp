@@ -8,31 +8,43 @@
 namespace reelmill {
 
 PreviewWidget::PreviewWidget(std::unique_ptr<PlaybackClock> clock, QWidget* parent)
-    : QFrame(parent), clock_(std::move(clock)), recorder_(std::make_unique<FrameRecorder>(*clock_)) {
+    : QFrame(parent), clock_(std::move(clock)), player_(std::make_unique<FramePlayer>(*clock_)) {
   setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
   setAccessibleName(QStringLiteral("Preview"));
-  recorder_->SetFrameShownHandler([this] {
+  player_->SetFrameShownHandler([this] {
     Refresh();
     emit FrameShown();
   });
-  recorder_->SetPassEndedHandler([this] {
+  player_->SetPassEndedHandler([this] {
     Refresh();
     emit PassEnded();
   });
+  // Called on the stream's thread: the news is taken up on the UI thread.
+  // Posted calls to a widget that is gone are dropped by Qt.
+  player_->SetStreamChangedHandler([this] {
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          player_->Refresh();
+          Refresh();
+          emit StreamChanged();
+        },
+        Qt::QueuedConnection);
+  });
 }
 
-PreviewWidget::~PreviewWidget() { recorder_->StopPlayback(); }
+PreviewWidget::~PreviewWidget() { player_.reset(); }
 
-bool PreviewWidget::Load(const QString& path, bool forPass) {
-  const std::string file = path.toStdString();
-  const bool loaded = forPass ? recorder_->LoadForPass(file) : recorder_->LoadGif(file);
+void PreviewWidget::Load(const std::string& path) {
+  player_->Load(path);
   Refresh();
-  return loaded;
 }
 
 void PreviewWidget::Refresh() {
-  const PixelImage* frame = recorder_->CurrentImage();
-  shown_ = frame ? ToQImage(*frame) : QImage();
+  std::shared_ptr<const PixelImage> frame = player_->CurrentImage();
+  if (frame == painted_) return;
+  painted_ = std::move(frame);
+  shown_ = painted_ ? ToQImage(*painted_) : QImage();
   update();
 }
 

@@ -1,13 +1,14 @@
 #pragma once
-// The preview pane: owns the frame recorder and paints its current frame
+// The preview pane: owns the frame player and paints its current frame
 // stretched over the whole pane (nearest neighbour, aspect ratio not kept).
-// Painting only reads; the recorder decides what is shown and recorded.
+// Painting only reads; the player decides what is shown. The player's frames
+// are decoded on a thread of their own and taken up here, on the UI thread.
 
 #include <QFrame>
 #include <QImage>
 #include <memory>
 
-#include "engine/frame_recorder.h"
+#include "engine/frame_player.h"
 
 namespace reelmill {
 
@@ -17,31 +18,33 @@ class PreviewWidget final : public QFrame {
   Q_OBJECT
 
  public:
-  // The widget keeps `clock`, which drives the recorder's passes.
+  // The widget keeps `clock`, which drives the player's passes.
   explicit PreviewWidget(std::unique_ptr<PlaybackClock> clock, QWidget* parent = nullptr);
   ~PreviewWidget() override;
 
-  FrameRecorder& Recorder() { return *recorder_; }
-  const FrameRecorder& Recorder() const { return *recorder_; }
-  // Loads a file into the recorder (stopping its pass first) and repaints;
-  // `forPass` loads a still twice, as a recording pass needs it.
-  bool Load(const QString& path, bool forPass = false);
+  FramePlayer& Player() { return *player_; }
+  const FramePlayer& Player() const { return *player_; }
+  // Loads a file into the player (stopping its pass first) and repaints once
+  // its first frame is decoded. Never waits for the file.
+  void Load(const std::string& path);
   // The picture painted last, as drawn before stretching (tests read it).
   const QImage& ShownImage() const { return shown_; }
-  // Repaints after the recorder's position was changed from outside.
+  // Repaints after the player's position was changed from outside.
   void Refresh();
 
  signals:
-  // A frame became current (it was recorded first, when recording).
   void FrameShown();
   void PassEnded();
+  // The stream learned more of the file: its frame count, a frame, its end.
+  void StreamChanged();
 
  protected:
   void paintEvent(QPaintEvent* event) override;
 
  private:
   std::unique_ptr<PlaybackClock> clock_;
-  std::unique_ptr<FrameRecorder> recorder_;
+  std::unique_ptr<FramePlayer> player_;
+  std::shared_ptr<const PixelImage> painted_;
   QImage shown_;
 };
 

@@ -11,10 +11,10 @@
 
 namespace reelmill {
 
-SequenceExportDialog::SequenceExportDialog(const QString& sourcePath, const QString& extension,
-                                           const QString& outputFolder, TimeSource& time, QWidget* parent)
+SequenceExportDialog::SequenceExportDialog(const std::string& sourcePath, const std::string& extension,
+                                           const std::string& outputFolder, TimeSource& time, QWidget* parent)
     : QDialog(parent),
-      export_(sourcePath.toStdString(), extension.toStdString(), outputFolder.toStdString()),
+      export_(sourcePath, extension, outputFolder),
       ticker_(time.NewTicker()) {
   setObjectName(QStringLiteral("sequenceExportDialog"));
   setWindowTitle(QApplication::applicationDisplayName());

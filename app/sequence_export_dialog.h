@@ -6,6 +6,7 @@
 
 #include <QDialog>
 #include <memory>
+#include <string>
 
 #include "engine/sequence_export.h"
 
@@ -23,7 +24,7 @@ class SequenceExportDialog final : public QDialog {
  public:
   // `outputFolder` ends in '/'; for Convert and Convert All the caller
   // passes the work folder.
-  SequenceExportDialog(const QString& sourcePath, const QString& extension, const QString& outputFolder,
+  SequenceExportDialog(const std::string& sourcePath, const std::string& extension, const std::string& outputFolder,
                        TimeSource& time, QWidget* parent = nullptr);
   ~SequenceExportDialog() override;
 

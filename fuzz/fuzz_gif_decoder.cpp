@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   Require(ReadAll(data, GifPixelDecoding::Fast) == ReadAll(data, GifPixelDecoding::LibraryOnly),
           "our LZW loop gives giflib's rows and errors");
 
-  const GifDecoder decoder(GifCodec::kMaxDecodedBytes);
+  GifDecoder decoder(GifCodec::kMaxDecodedBytes);
   GifDecoder::Result kept;
   const bool decoded = decoder.Decode(data, kept);
   Require(decoded || (kept.frames.empty() && kept.delaysCentiseconds.empty()), "a refusal keeps nothing");

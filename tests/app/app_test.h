@@ -13,7 +13,9 @@
 #include <vector>
 
 #include "app/file_list_model.h"
+#include "app/conversion_driver.h"
 #include "app/main_window.h"
+#include "app/preview_widget.h"
 #include "app/window_actions.h"
 #include "tests/app/fakes.h"
 #include "tests/support/gif_builder.h"
@@ -68,6 +70,30 @@ struct WindowEnv {
   }
   bool WaitIdle() {
     return QTest::qWaitFor([this] { return !window.Busy(); }, 60000);
+  }
+  // Waits until the preview's stream has decoded the file to its end and
+  // what it found is taken up: the pass under way no longer waits on it.
+  bool WaitForStream() {
+    const FramePlayer& player = window.Preview().Player();
+    return QTest::qWaitFor([&] { return player.Info().finished && (player.Playing() || !player.Active()); }, 60000);
+  }
+  // Advances the manual time in steps of `step` until `done` holds; while
+  // the preview waits for a frame from its decoding thread, or the window for
+  // an output being made on its own, real time passes instead, so what the
+  // manual time shows is the pass itself.
+  bool AdvanceUntil(const std::function<bool()>& done, long long limit = 600000, long long step = 10) {
+    const FramePlayer& player = window.Preview().Player();
+    for (long long passed = 0; passed <= limit;) {
+      if (done()) return true;
+      const bool waiting = !player.Ready() || (!player.Active() && window.Driver().OutputPending());
+      if (waiting) {
+        QTest::qWait(1);
+        continue;
+      }
+      time.Advance(step);
+      passed += step;
+    }
+    return done();
   }
   QRect RowRect(int row) { return window.List().visualRect(window.Model().index(row, 0)); }
   void ClickRow(int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {

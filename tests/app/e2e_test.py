@@ -1,8 +1,10 @@
 """Drives the real reelmill window as a user would, through the accessibility
-bus: captions, a GIF given on the command line, two messages, and a Convert
-to AVI checked with ffprobe. Run by run_e2e.sh under Xvfb with a session bus."""
+bus: captions, GIFs given on the command line, two messages, a Convert to AVI
+checked with ffprobe, and a 1920 x 1080 screen recording played while the
+window keeps answering. Run by run_e2e.sh under Xvfb with a session bus."""
 
 import os
+import struct
 import shutil
 import subprocess
 import sys
@@ -68,6 +70,66 @@ def press(node):
 DOWN, RETURN = 116, 36  # X key codes
 
 
+def lzw(indices, min_code):
+    """GIF LZW data of `indices` (bytes), codes growing to 12 bits."""
+    clear, end = 1 << min_code, (1 << min_code) + 1
+    table = {bytes([i]): i for i in range(clear)}
+    next_code, size = end + 1, min_code + 1
+    out, state = bytearray(), [0, 0]  # bits held, value
+
+    def put(code):
+        state[1] |= code << state[0]
+        state[0] += size
+        while state[0] >= 8:
+            out.append(state[1] & 0xFF)
+            state[1] >>= 8
+            state[0] -= 8
+
+    put(clear)
+    w = b""
+    for i in indices:
+        wc = w + bytes([i])
+        if wc in table:
+            w = wc
+            continue
+        put(table[w])
+        if next_code < 4096:
+            table[wc] = next_code
+            next_code += 1
+            if next_code > (1 << size) and size < 12:
+                size += 1
+        else:
+            put(clear)
+            table = {bytes([k]): k for k in range(clear)}
+            next_code, size = end + 1, min_code + 1
+        w = bytes([i])
+    put(table[w])
+    put(end)
+    if state[0]:
+        out.append(state[1] & 0xFF)
+    return bytes(out)
+
+
+def screen_recording(width, height, frames):
+    """A full first frame, then a small box moving over it: 100 ms each."""
+    out = bytearray(b"GIF89a" + struct.pack("<HHBBB", width, height, 0xF2, 0, 0))
+    out += bytes([0, 0, 0, 255, 255, 255, 255, 0, 0, 0, 255, 0, 0, 0, 128, 255, 255, 0, 0, 255, 255, 255, 0, 255])
+
+    def image(x, y, w, h, index):
+        out.extend(b"\x21\xf9\x04\x00\x0a\x00\x00\x00\x2c" + struct.pack("<HHHHB", x, y, w, h, 0) + bytes([3]))
+        data = lzw(bytes([index]) * (w * h), 3)
+        for at in range(0, len(data), 255):
+            out.append(len(data[at:at + 255]))
+            out.extend(data[at:at + 255])
+        out.append(0)
+
+    image(0, 0, width, height, 4)
+    for i in range(1, frames):
+        image((i * 16) % (width - 64), (i * 8) % (height - 48), 64, 48, 1 + i % 7)
+    out.append(0x3B)
+    return bytes(out)
+
+
 def dismiss_message(app, text):
     """Waits for a message box showing `text` and presses its OK button."""
     label = wait_for(lambda: find(app, text), 10)
@@ -87,12 +149,14 @@ def main():
     work = tempfile.mkdtemp(prefix="reelmill-e2e-")
     out = os.path.join(work, "out") + "/"
     os.makedirs(out)
-    # Three 40 x 30 frames of 200 ms each: steps 0, 2 and 4 are recorded.
+    # Three 40 x 30 frames of 200 ms each: 600 ms, six frames at 10 fps.
     subprocess.run(["convert", "-size", "40x30", "-delay", "20", "xc:red", "xc:blue", "xc:lime",
                     os.path.join(work, "anim.gif")], check=True)
+    with open(os.path.join(work, "recording.gif"), "wb") as f:
+        f.write(screen_recording(1920, 1080, 270))
     env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
-    # The path is relative to the folder the program starts in.
-    program = subprocess.Popen([PROGRAM, "anim.gif"], cwd=work, env=env)
+    # The paths are relative to the folder the program starts in.
+    program = subprocess.Popen([PROGRAM, "anim.gif", "recording.gif"], cwd=work, env=env)
     try:
         app = wait_for(application, 30)
         check(app is not None, "the program appears on the accessibility bus")
@@ -114,6 +178,8 @@ def main():
         check(find(app, "anim.gif") is not None and find(app, os.path.join(work, "anim.gif")) is not None,
               "its name and full path are listed")
         check(find(app, "3") is not None, "with a Count of 3")
+        check(wait_for(lambda: find(app, "1920*1080"), 20) is not None and find(app, "270") is not None,
+              "the screen recording is listed as 1920*1080 with a Count of 270")
 
         press(find(app, "Play", pyatspi.ROLE_PUSH_BUTTON))
         dismiss_message(app, "Please select a file!!!")
@@ -145,21 +211,45 @@ def main():
             if wait_for(lambda: row.getState().contains(pyatspi.STATE_SELECTED), 5):
                 break
         check(row.getState().contains(pyatspi.STATE_SELECTED), "the row is selected")
+        play = find(app, "Play", pyatspi.ROLE_PUSH_BUTTON)
         started = time.time()
         press(find(app, "Convert", pyatspi.ROLE_PUSH_BUTTON))
         avi = os.path.join(out, "anim.avi")
-        wait_for(lambda: os.path.exists(avi), 30, 0.02)
+        # Play comes back once the pass has shown every frame and the file is written.
+        wait_for(lambda: not play.getState().contains(pyatspi.STATE_SENSITIVE), 5, 0.02)
+        wait_for(lambda: play.getState().contains(pyatspi.STATE_SENSITIVE), 30, 0.02)
         elapsed = time.time() - started
         check(os.path.exists(avi), "Convert wrote anim.avi (the folder holds %s)" % sorted(os.listdir(out)))
-        # 600 ms of frames, plus at most one 100-ms tick, plus writing: the
-        # figure is printed; the check only catches a pass that never ends.
+        # 600 ms of frames, plus at most one 100-ms tick: the figure is
+        # printed; the check only catches a pass that never runs.
         print("recording pass and writing took %.0f ms for 600 ms of frames" % (elapsed * 1000), flush=True)
         check(elapsed >= 0.6, "the pass took at least the frames' own time")
         if shutil.which("ffprobe") and os.path.exists(avi):
             probe = subprocess.run(["ffprobe", "-v", "error", "-count_frames", "-select_streams", "v:0",
                                     "-show_entries", "stream=codec_name,width,height,nb_read_frames",
                                     "-of", "csv=p=0", avi], capture_output=True, text=True)
-            check(probe.stdout.strip() == "mjpeg,40,30,3", "ffprobe sees MJPEG 40x30, 3 frames: " + probe.stdout.strip())
+            check(probe.stdout.strip() == "mjpeg,40,30,6",
+                  "ffprobe sees MJPEG 40x30, 6 frames (600 ms at 10 fps): " + probe.stdout.strip())
+
+        # The screen recording plays while the window goes on answering.
+        for _ in range(3):
+            find(app, "File list").queryComponent().grabFocus()
+            time.sleep(0.3)
+            pyatspi.Registry.generateKeyboardEvent(DOWN, None, pyatspi.KEY_PRESSRELEASE)
+            if wait_for(lambda: find(app, "Current Selected File:" + os.path.join(work, "recording.gif")) is None
+                        and find(app, "1920*1080").getState().contains(pyatspi.STATE_SELECTED), 3):
+                break
+        press(play)
+        slowest = 0.0
+        for _ in range(20):
+            asked = time.time()
+            find(app, "Frame")
+            slowest = max(slowest, time.time() - asked)
+            time.sleep(0.05)
+        print("slowest answer while the recording plays: %.0f ms" % (slowest * 1000), flush=True)
+        check(slowest < 2.0, "the window answers while a 1920 x 1080 recording plays")
+        check(wait_for(lambda: find(app, "/270"), 10) is not None, 'the preview says "/270"')
+        press(find(app, "Pause", pyatspi.ROLE_PUSH_BUTTON))
         press(find(app, "Exit", pyatspi.ROLE_PUSH_BUTTON))
         check(wait_for(lambda: program.poll() is not None, 10), "Exit ends the program")
     finally:

@@ -47,7 +47,7 @@ class FileListTest : public QObject {
     fs::create_directories(env.dir / "folder/sub.gif");  // a folder is not a file
     for (const char* name : {"c.gif", "A.GIF", "b.gif"}) WriteGif(env.dir, std::string("folder/") + name, {10});
     WriteAll(env.dir / "folder/notes.txt", {1, 2, 3});
-    env.window.AddPaths(QPaths(std::vector<std::string>(900, one)));  // replaced too, though still being added
+    env.window.AddPaths(std::vector<std::string>(900, one));  // replaced too, though still being added
     QVERIFY(env.AddFolder(env.dir / "folder"));
     QCOMPARE(env.desktop.folderTitles, QStringList{"Open"});
     QCOMPARE(env.window.Model().Count(), 3);
@@ -141,7 +141,7 @@ class FileListTest : public QObject {
   void waitCursorWhileAdding() {
     WindowEnv env;
     const std::string a = WriteGif(env.dir, "a.gif", {10});
-    env.window.AddPaths(QPaths({a}));
+    env.window.AddPaths({a});
     QCOMPARE(env.window.cursor().shape(), Qt::WaitCursor);
     QVERIFY(env.WaitIdle());
     QCOMPARE(env.window.cursor().shape(), Qt::ArrowCursor);
@@ -152,14 +152,14 @@ class FileListTest : public QObject {
     const std::string a = WriteGif(env.dir, "a.gif", {10, 10});
     const std::string b = WriteGif(env.dir, "b.gif", {10, 10, 10});
     // Every command shares one list, read by all its worker threads at once.
-    QStringList pair = QPaths({a, b}), list;
-    for (int i = 0; i < 15; ++i) list << pair;
+    std::vector<std::string> list;
+    for (int i = 0; i < 15; ++i) list.insert(list.end(), {a, b});
     for (int i = 0; i < 40; ++i) env.window.AddPaths(list);
     QVERIFY(env.WaitIdle());
     QCOMPARE(env.window.Model().Count(), 1200);
     for (int row = 0; row < 1200; row += 7) QCOMPARE(env.Cell(row, FileListModel::kCount), row % 2 ? "3" : "2");
     // Closing the window mid-command stops every command: no row follows.
-    for (int i = 0; i < 10; ++i) env.window.AddPaths(QPaths(std::vector<std::string>(900, a)));
+    for (int i = 0; i < 10; ++i) env.window.AddPaths(std::vector<std::string>(900, a));
     QVERIFY(QTest::qWaitFor([&] { return env.window.Model().Count() > 1300; }, 60000));
     env.window.close();
     QVERIFY(!env.window.Busy());
@@ -216,7 +216,7 @@ class FileListTest : public QObject {
     const std::string big = WriteGif(env.dir, "big.gif", {10, 10}, 720, 567);
     QVERIFY(env.AddFiles(QPaths({env.dir / "broken.gif", big})));
     env.ClickRow(1);
-    QCOMPARE(env.window.CurrentFile(), QString::fromStdString(big));
+    QCOMPARE(env.window.CurrentFile(), big);
     QCOMPARE(env.window.Settings().width, 720);
     QCOMPARE(env.window.Settings().height, 567);
     QCOMPARE(env.Find<QSpinBox>("width")->value(), 720);
@@ -229,14 +229,14 @@ class FileListTest : public QObject {
     // The arrow keys move the current file with the selection, without
     // touching the Resize page or the label.
     QTest::keyClick(&env.window.List(), Qt::Key_Down);
-    QCOMPARE(env.window.CurrentFile(), QString::fromStdString(big));
+    QCOMPARE(env.window.CurrentFile(), big);
     QCOMPARE(env.window.CurrentRow(), 1);
     QCOMPARE(env.Find<QSpinBox>("width")->value(), 0);
     QVERIFY(env.window.CurrentFileLabel().text().endsWith("broken.gif"));
     // A click on empty space changes nothing.
     QTest::mouseClick(env.window.List().viewport(), Qt::LeftButton, {},
                       env.window.List().viewport()->rect().bottomLeft() - QPoint(-5, 5));
-    QCOMPARE(env.window.CurrentFile(), QString::fromStdString(big));
+    QCOMPARE(env.window.CurrentFile(), big);
   }
 
   void removeTakesTheSelectedRows() {
