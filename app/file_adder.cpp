@@ -1,6 +1,8 @@
 #include "app/file_adder.h"
 
 #include <QThread>
+#include <pthread.h>
+#include <sched.h>
 #include <algorithm>
 #include <atomic>
 #include <cctype>
@@ -164,17 +166,23 @@ void FileAdder::Finish(Job* job) {
 
 void FileAdder::QueueChecks(std::vector<Check> checks) {
   if (checks.empty()) return;
+  checksLeft_ += checks.size();
   {
     std::lock_guard lock(checkMutex_);
     for (auto& check : checks) checks_.push_back(std::move(check));
   }
   checking_ = true;
+  // One core stays the window's.
   if (checkThreads_.empty())
-    for (int t = 0; t < threads_; ++t) checkThreads_.emplace_back([this] { RunChecks(); });
+    for (int t = 0; t < std::max(1, threads_ - 1); ++t) checkThreads_.emplace_back([this] { RunChecks(); });
   checkWake_.notify_all();
 }
 
 void FileAdder::RunChecks() {
+  // Checks only fill time the window and the other work leave: the user is
+  // not waiting for them.
+  sched_param lowest{};
+  pthread_setschedparam(pthread_self(), SCHED_IDLE, &lowest);
   std::unique_lock lock(checkMutex_);
   for (;;) {
     checkWake_.wait(lock, [&] { return quitChecks_ || !checks_.empty(); });
@@ -188,18 +196,14 @@ void FileAdder::RunChecks() {
     lock.lock();
     --checksRunning_;
     if (generation != checkGeneration_) continue;
-    const bool last = checks_.empty() && checksRunning_ == 0;
+    // The UI thread counts the results in; it never waits for this lock,
+    // which threads of the lowest priority hold.
     QMetaObject::invokeMethod(
         this,
-        [this, check, exact, last, generation] {
+        [this, check, exact, generation] {
           if (generation != checkGeneration_) return;
           if (!(exact == check.shown)) emit RowChecked(check.id, exact.count, exact.width, exact.height);
-          if (!last) return;
-          std::unique_lock idle(checkMutex_);
-          if (checks_.empty() && checksRunning_ == 0) {
-            idle.unlock();
-            SetChecking(false);
-          }
+          if (--checksLeft_ == 0) SetChecking(false);
         },
         Qt::QueuedConnection);
   }
@@ -223,6 +227,7 @@ void FileAdder::StopAll() {
     checks_.clear();
     ++checkGeneration_;
   }
+  checksLeft_ = 0;
   checking_ = false;
   if (wasBusy) emit BusyChanged(false);
 }

@@ -9,6 +9,7 @@
 // within one, of its files. Paths are the system's bytes.
 
 #include <QObject>
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -82,9 +83,10 @@ class FileAdder final : public QObject {
   std::deque<Check> checks_;
   int checksRunning_ = 0;
   bool quitChecks_ = false;
-  std::uint64_t checkGeneration_ = 0;  // results of an earlier generation are dropped
+  std::atomic<std::uint64_t> checkGeneration_{0};  // results of an earlier generation are dropped
   std::vector<std::thread> checkThreads_;
-  bool checking_ = false;  // as the UI thread knows it
+  bool checking_ = false;       // as the UI thread knows it
+  std::size_t checksLeft_ = 0;  // results the UI thread still waits for
 };
 
 }  // namespace reelmill
