@@ -41,6 +41,11 @@ void PreviewWidget::Load(const std::string& path) {
 }
 
 void PreviewWidget::Refresh() {
+  // The wait cursor shows over the pane while the file's first frame is on
+  // its way; the rest of the window goes on answering.
+  const FrameStream::Info info = player_->Info();
+  const bool loading = !player_->FilePath().empty() && !info.finished && !player_->CurrentImage();
+  if (loading != (cursor().shape() == Qt::WaitCursor)) loading ? setCursor(Qt::WaitCursor) : unsetCursor();
   std::shared_ptr<const PixelImage> frame = player_->CurrentImage();
   if (frame == painted_) return;
   painted_ = std::move(frame);
