@@ -31,12 +31,12 @@ namespace {
 const QString kNoFiles = QStringLiteral("Please select files.There are'n files in list");
 const QString kNoFolder = QStringLiteral("Please select the directory for converted files");
 const QString kNoGif = QStringLiteral("No gif files!");
+// Files a failure box lists itself; more go to its details.
+constexpr qsizetype kReportedInline = 10;
 
 bool IsSequence(const ConversionSettings& settings) { return settings.outputKind == kOutputSequence; }
 
-std::string SequenceExtension(const ConversionSettings& settings) {
-  return SequenceExtensionOf(settings.imageFormat);
-}
+std::string SequenceExtension(const ConversionSettings& settings) { return SequenceExtensionOf(settings.imageFormat); }
 
 }  // namespace
 
@@ -93,6 +93,7 @@ void ConversionDriver::ConvertAll() {
   window_.TakeRowForConversion(0);
   listPosition_ = 0;
   convertAllRunning_ = true;
+  wroteAny_ = false;
   StartFile();
 }
 
@@ -152,6 +153,7 @@ void ConversionDriver::TakeOutcome() {
     return;
   }
   if (outcome.damage) AddDamage(file, DamageText(outcome.damage, outcome.images, outcome.imagesAnnounced));
+  wroteAny_ = true;
   const ConversionSettings& settings = window_.Settings();
   // Convert All opens the folder once, when it ends.
   if (!convertAllRunning_ && settings.showOutputFolder) OpenWorkFolder();
@@ -177,7 +179,8 @@ void ConversionDriver::FinishFile() {
   }
   if (convertAllRunning_) {
     convertAllRunning_ = false;
-    if (window_.Settings().showOutputFolder) OpenWorkFolder();
+    // Once for the batch, and only when something was written there.
+    if (window_.Settings().showOutputFolder && wroteAny_) OpenWorkFolder();
   }
   window_.PreviewPlaying() = false;
   ReportFailures();
@@ -232,8 +235,15 @@ void ConversionDriver::ReportFailures() {
     text += QStringLiteral("These files are damaged; only their frames before the damage were converted:\n\n") +
             damaged_.join(u'\n');
   }
+  const qsizetype failed = failures_.size(), damaged = damaged_.size();
   ClearReports();
-  desktop_.Message(text);
+  // A long list would make a box taller than the screen: the counts, and
+  // every file with its reason in the box's scrolling details.
+  if (failed + damaged <= kReportedInline) return desktop_.Message(text);
+  QStringList counts;
+  if (failed) counts << QStringLiteral("%1 files could not be converted").arg(failed);
+  if (damaged) counts << QStringLiteral("%1 damaged files were converted up to their damage").arg(damaged);
+  desktop_.Report(counts.join(QStringLiteral("; ")) + QStringLiteral(". The details list each with its reason."), text);
 }
 
 // ---- Exports ----------------------------------------------------------------

@@ -74,6 +74,7 @@ class ConversionDriver final : public QObject {
   bool converting_ = false;
   bool convertAllRunning_ = false;
   int listPosition_ = 0;
+  bool wroteAny_ = false;  // some output of the batch was written
   QStringList failures_;
   QStringList damaged_;
 };

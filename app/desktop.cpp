@@ -17,6 +17,12 @@ void QtDesktop::Warning(const QString& text) {
   QMessageBox::warning(owner_, QApplication::applicationDisplayName(), text);
 }
 
+void QtDesktop::Report(const QString& text, const QString& details) {
+  QMessageBox box(QMessageBox::Information, QApplication::applicationDisplayName(), text, QMessageBox::Ok, owner_);
+  box.setDetailedText(details);
+  box.exec();
+}
+
 QStringList QtDesktop::AskOpenFiles(const QString& filter) {
   return QFileDialog::getOpenFileNames(owner_, QString(), QString(), filter);
 }

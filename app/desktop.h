@@ -25,6 +25,9 @@ class Desktop {
   virtual void Message(const QString& text) = 0;
   // The same with a warning icon and the warning sound.
   virtual void Warning(const QString& text) = 0;
+  // A message whose `details` may be long: the box stays on the screen and
+  // shows them in a scrolling area.
+  virtual void Report(const QString& text, const QString& details) = 0;
   // Several existing files; empty when the user cancelled.
   virtual QStringList AskOpenFiles(const QString& filter) = 0;
   // One existing folder; empty when the user cancelled.
@@ -46,6 +49,7 @@ class QtDesktop final : public Desktop {
 
   void Message(const QString& text) override;
   void Warning(const QString& text) override;
+  void Report(const QString& text, const QString& details) override;
   QStringList AskOpenFiles(const QString& filter) override;
   QString AskFolder(const QString& title) override;
   std::optional<SaveChoice> AskSavePath(const QStringList& filters, int selectedFilter) override;

@@ -1,14 +1,13 @@
 #include "app/file_adder.h"
 
-#include <QThread>
 #include <pthread.h>
 #include <sched.h>
+#include <QThread>
 #include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <filesystem>
 #include <optional>
-
 
 namespace reelmill {
 
@@ -22,6 +21,7 @@ struct FileAdder::Job {
   std::mutex mutex;
   std::vector<std::optional<FileProbe>> results;
   std::uint64_t firstId = 0;  // rows take the ids firstId, firstId + 1, ...
+  std::atomic<bool> failed{false};
   int delivered = 0;
   std::vector<std::thread> threads;
   std::weak_ptr<Job> self;  // what the queued rows hold: a stopped command's rows are dropped
@@ -119,24 +119,47 @@ void FileAdder::Launch(Job& j) {
           Qt::QueuedConnection);
     }
   };
-  auto probeLoop = [deliverReady](Job& work) {
-    for (int i; !work.stop && (i = work.next++) < static_cast<int>(work.results.size());) {
-      const FileProbe probe = QuickProbe(work.paths[static_cast<std::size_t>(i)]);
-      std::lock_guard lock(work.mutex);
-      work.results[static_cast<std::size_t>(i)] = probe;
-      deliverReady(work);
+  // A worker that fails ends its command with the rows it had, as if at its
+  // end; the window says so and goes on.
+  auto fail = [this](Job& failing) {
+    if (failing.failed.exchange(true)) return;
+    failing.stop = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this, job = failing.self] {
+          if (auto alive = job.lock()) {
+            emit CommandFailed();
+            Finish(alive.get());
+          }
+        },
+        Qt::QueuedConnection);
+  };
+  auto probeLoop = [this, deliverReady, fail](Job& work) {
+    try {
+      for (int i; !work.stop && (i = work.next++) < static_cast<int>(work.results.size());) {
+        const FileProbe probe = probe_(work.paths[static_cast<std::size_t>(i)]);
+        std::lock_guard lock(work.mutex);
+        work.results[static_cast<std::size_t>(i)] = probe;
+        deliverReady(work);
+      }
+    } catch (...) {
+      fail(work);
     }
   };
-  j.threads.emplace_back([this, &j, probeLoop, deliverReady] {
-    if (j.fromFolder) j.paths = FolderGifs(j.folder);
-    if (j.paths.size() >= static_cast<std::size_t>(kLimit)) {
-      j.limitReached = true;
-      j.paths.resize(kLimit);
-    }
-    {
-      std::lock_guard lock(j.mutex);
-      j.results.resize(j.paths.size());
-      if (j.paths.empty()) deliverReady(j);
+  j.threads.emplace_back([this, &j, probeLoop, deliverReady, fail] {
+    try {
+      if (j.fromFolder) j.paths = FolderGifs(j.folder);
+      if (j.paths.size() >= static_cast<std::size_t>(kLimit)) {
+        j.limitReached = true;
+        j.paths.resize(kLimit);
+      }
+      {
+        std::lock_guard lock(j.mutex);
+        j.results.resize(j.paths.size());
+        if (j.paths.empty()) deliverReady(j);
+      }
+    } catch (...) {
+      return fail(j);
     }
     std::vector<std::thread> helpers;
     for (int t = 1; t < threads_ && t < static_cast<int>(j.paths.size()); ++t)
@@ -153,8 +176,8 @@ void FileAdder::Finish(Job* job) {
   jobs_.erase(found);
   for (auto& thread : done->threads) thread.join();
   std::vector<Check> checks;
-  for (std::size_t i = 0; i < done->paths.size(); ++i)
-    checks.push_back(Check{done->firstId + i, done->paths[i], *done->results[i]});
+  for (std::size_t i = 0; i < done->paths.size() && i < done->results.size(); ++i)
+    if (done->results[i]) checks.push_back(Check{done->firstId + i, done->paths[i], *done->results[i]});
   QueueChecks(std::move(checks));
   emit CommandFinished(done->fromFolder, done->limitReached);
   if (!jobs_.empty()) {
@@ -192,7 +215,12 @@ void FileAdder::RunChecks() {
     const std::uint64_t generation = checkGeneration_;
     ++checksRunning_;
     lock.unlock();
-    const FileProbe exact = cache_.Probe(check.path);
+    // A check that fails leaves the row as the walk gave it.
+    FileProbe exact = check.shown;
+    try {
+      exact = cache_.Probe(check.path);
+    } catch (...) {
+    }
     lock.lock();
     --checksRunning_;
     if (generation != checkGeneration_) continue;

@@ -13,6 +13,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -46,6 +47,9 @@ class FileAdder final : public QObject {
 
   // The GIFs of `folder` as Add Folder takes them (all of them).
   static std::vector<std::string> FolderGifs(const std::string& folder);
+  // What a row shows of a file, QuickProbe unless replaced (tests put in
+  // one that fails).
+  void SetProbe(std::function<FileProbe(const std::string&)> probe) { probe_ = std::move(probe); }
 
  signals:
   // A new row; `id` names it for RowChecked.
@@ -56,6 +60,9 @@ class FileAdder final : public QObject {
   // and left the rest.
   void CommandFinished(bool fromFolder, bool limitReached);
   void BusyChanged(bool busy);
+  // A worker failed (memory ran out, say): its command ended with the rows
+  // it had; the window goes on.
+  void CommandFailed();
 
  private:
   struct Job;
@@ -72,6 +79,7 @@ class FileAdder final : public QObject {
   void SetChecking(bool checking);
 
   int threads_;
+  std::function<FileProbe(const std::string&)> probe_ = QuickProbe;
   ProbeCache cache_;
   std::vector<std::shared_ptr<Job>> jobs_;
   std::uint64_t nextId_ = 1;

@@ -1,5 +1,8 @@
 #include "app/link_label.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPalette>
 #include <QUrl>
@@ -7,6 +10,32 @@
 #include "app/desktop.h"
 
 namespace reelmill {
+
+namespace {
+
+// The label as a screen reader should present it: a link that can be pressed.
+class AccessibleLink final : public QAccessibleWidget {
+ public:
+  explicit AccessibleLink(LinkLabel* link) : QAccessibleWidget(link, QAccessible::Link, link->text()) {
+    addControllingSignal(QStringLiteral("linkActivated(QString)"));
+  }
+  QStringList actionNames() const override { return {pressAction()}; }
+  void doAction(const QString& name) override {
+    if (name == pressAction()) QMetaObject::invokeMethod(widget(), "Activate");
+  }
+};
+
+QAccessibleInterface* LinkAccessible(const QString& key, QObject* object) {
+  if (key == QLatin1String("reelmill::LinkLabel")) return new AccessibleLink(static_cast<LinkLabel*>(object));
+  return nullptr;
+}
+
+}  // namespace
+
+void InstallLinkAccessibility() {
+  static const bool installed = (QAccessible::installFactory(LinkAccessible), true);
+  (void)installed;
+}
 
 LinkLabel::LinkLabel(Desktop& desktop, QString target, const QString& text, QWidget* parent)
     : QLabel(text, parent), desktop_(desktop), target_(std::move(target)) {
@@ -19,6 +48,8 @@ LinkLabel::LinkLabel(Desktop& desktop, QString target, const QString& text, QWid
   setFocusPolicy(Qt::TabFocus);
   Recolour();
 }
+
+void LinkLabel::Activate() { Open(); }
 
 QString LinkLabel::FailureText() {
   // The desktop reports no reason of its own: the closest is that nothing
@@ -48,6 +79,16 @@ void LinkLabel::Recolour() {
 void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) Open();
   QLabel::mouseReleaseEvent(event);
+}
+
+void LinkLabel::keyPressEvent(QKeyEvent* event) {
+  const int key = event->key();
+  if (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) {
+    Open();
+    event->accept();
+    return;
+  }
+  QLabel::keyPressEvent(event);
 }
 
 void LinkLabel::enterEvent(QEnterEvent* event) {

@@ -1,5 +1,7 @@
 #include "app/main_window.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
@@ -22,6 +24,7 @@
 #include "app/desktop.h"
 #include "app/file_adder.h"
 #include "app/file_list_model.h"
+#include "app/link_label.h"
 #include "app/local_path.h"
 #include "app/option_pages.h"
 #include "app/output_folder.h"
@@ -35,6 +38,17 @@
 
 namespace reelmill {
 
+namespace {
+
+// Screen readers announce the window as a window (a frame), not as a filler.
+QAccessibleInterface* WindowAccessible(const QString& key, QObject* object) {
+  if (key == QLatin1String("reelmill::MainWindow") && object->isWidgetType())
+    return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window, kProductName);
+  return nullptr;
+}
+
+}  // namespace
+
 MainWindow::MainWindow(Desktop& desktop, TimeSource& time, QWidget* parent)
     : QWidget(parent),
       desktop_(desktop),
@@ -43,6 +57,9 @@ MainWindow::MainWindow(Desktop& desktop, TimeSource& time, QWidget* parent)
       adder_(new FileAdder(0, this)),
       preview_(new PreviewWidget(time.NewClock(), this)),
       timer1_(time.NewTicker()) {
+  static const bool accessible = (QAccessible::installFactory(WindowAccessible), true);
+  (void)accessible;
+  InstallLinkAccessibility();
   setObjectName(QStringLiteral("mainWindow"));
   setWindowTitle(kProductName);
   BuildControls();
@@ -96,6 +113,7 @@ void MainWindow::ConnectCommands() {
   }
   connect(adder_, &FileAdder::RowReady, this, &MainWindow::RowAdded);
   connect(adder_, &FileAdder::RowChecked, this, &MainWindow::RowChecked);
+  connect(adder_, &FileAdder::CommandFailed, this, [this] { desktop_.Message(QStringLiteral("Open file failed")); });
   connect(preview_, &PreviewWidget::StreamChanged, this, &MainWindow::ShowFrameCount);
   connect(adder_, &FileAdder::CommandFinished, this, &MainWindow::AddCommandFinished);
   connect(adder_, &FileAdder::BusyChanged, this, &MainWindow::BusyChanged);
@@ -215,7 +233,7 @@ void MainWindow::BusyChanged(bool busy) {
 void MainWindow::Remove() {
   if (model_->Count() == 1) {
     timer1_->Stop();
-    currentFileLabel_->clear();
+    ShowCurrentFile({});
   }
   std::vector<int> rows;
   for (const QModelIndex& index : list_->selectionModel()->selectedRows()) rows.push_back(index.row());
@@ -224,11 +242,13 @@ void MainWindow::Remove() {
 }
 
 void MainWindow::RemoveAll() {
+  // The preview's file is gone from the list: its pass ends, Play is back.
+  StopPreview();
   timer1_->Stop();
   model_->RemoveAll();
   RefreshFileCount();
   frameCountLabel_->setText(QStringLiteral("0"));
-  currentFileLabel_->clear();
+  ShowCurrentFile({});
 }
 
 void MainWindow::MoveUp() { MoveCurrentRow(-1, QStringLiteral("It's the first row!"), currentRow_ == 0); }
@@ -280,8 +300,10 @@ void MainWindow::TakeFirstSelectedRow(bool touchResizePage) {
       resizePage_->Members().width = size.width;
       resizePage_->Members().height = size.height;
       resizePage_->RefreshControls();
-      currentFileLabel_->setText(QStringLiteral("Current Selected File:") + entry.filePath);
     }
+    // The label follows every selection, keys included, so a screen reader
+    // says which file is current.
+    ShowCurrentFile(QStringLiteral("Current Selected File:") + entry.filePath);
     ResetProgress();
   }
   currentRow_ = row;
@@ -308,8 +330,21 @@ void MainWindow::TakeRowForConversion(int row) {
   resizePage_->RefreshControls();
 }
 
+void MainWindow::ShowCurrentFile(const QString& text) {
+  currentFileLabel_->setText(text);
+  // Screen readers say the label's text: it names the current file.
+  currentFileLabel_->setAccessibleName(text.isEmpty() ? QStringLiteral("Current file") : text);
+}
+
 void MainWindow::ShowContextMenu(const QPoint& position) {
-  if (!list_->indexAt(position).isValid()) return;
+  const QModelIndex index = list_->indexAt(position);
+  if (!index.isValid()) return;
+  // The menu acts on the row under the pointer: it becomes the current file
+  // first, unless a conversion holds the current file.
+  if (!driver_->Converting() && !driver_->ConvertAllRunning()) {
+    list_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    TakeFirstSelectedRow(true);
+  }
   contextMenu_->popup(list_->viewport()->mapToGlobal(position));
 }
 
@@ -351,6 +386,13 @@ void MainWindow::TogglePreview() {
   ShowFrameCount();
 }
 
+void MainWindow::StopPreview() {
+  preview_->Player().StopPlayback();
+  previewPlaying_ = false;
+  actions_->play->setEnabled(true);
+  actions_->pause->setEnabled(false);
+}
+
 void MainWindow::ShowFrameCount() {
   frameCountLabel_->setText(QStringLiteral("/%1").arg(preview_->Player().FrameCount()));
 }
@@ -376,7 +418,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     // Seen before the list moves its selection: a press takes the row that
     // was selected, its release the row that now is.
     if ((key == Qt::Key_Up || key == Qt::Key_Down) && watched == list_ && FirstSelectedRow() >= 0 &&
-        !driver_->ConvertAllRunning())
+        !driver_->Converting() && !driver_->ConvertAllRunning())
       TakeFirstSelectedRow(false);
   }
   if (watched == list_->viewport() && (type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop)) {

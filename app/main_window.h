@@ -84,6 +84,7 @@ class MainWindow final : public QWidget {
   QLabel& CurrentFileLabel() { return *currentFileLabel_; }
   QLineEdit& FileCountBox() { return *fileCount_; }
   ConversionDriver& Driver() { return *driver_; }
+  FileAdder& Adder() { return *adder_; }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -105,6 +106,8 @@ class MainWindow final : public QWidget {
   void RowAdded(std::uint64_t id, const std::string& path, int count, int width, int height);
   void RowChecked(std::uint64_t id, int count, int width, int height);
   void ShowFrameCount();
+  void ShowCurrentFile(const QString& text);
+  void StopPreview();
   void AddCommandFinished(bool fromFolder, bool limitReached);
   void BusyChanged(bool busy);
   void ListClicked(const QModelIndex& index);

@@ -4,14 +4,17 @@
 
 #include <QFontMetrics>
 #include <QHeaderView>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QSlider>
 #include <QTabWidget>
 #include <QTreeView>
+#include <algorithm>
 
 #include "app/file_list_model.h"
 #include "app/link_label.h"
@@ -25,10 +28,19 @@ namespace reelmill {
 
 namespace {
 
+// The template's units: a quarter of the average character width across, an
+// eighth of the line height down, the line height in the proportion of the
+// template's own font (13 to 6). The window never grows past `room`, so it
+// fits a 1366 x 768 screen, or 1920 x 1080 at a scale of 1.5.
 class DialogUnits {
  public:
-  explicit DialogUnits(const QFontMetrics& metrics)
-      : x_(std::max(metrics.averageCharWidth(), 6)), y_(std::max(metrics.height(), 13)) {}
+  DialogUnits(const QFontMetrics& metrics, const QSize& room)
+      : x_(std::max(metrics.averageCharWidth(), 6)), y_(std::max(13, x_ * 13 / 6)) {
+    if (room.width() > 0) x_ = std::min(x_, std::max(4, room.width() * 4 / kWidth));
+    if (room.height() > 0) y_ = std::min(y_, std::max(9, room.height() * 8 / kHeight));
+  }
+  static constexpr int kWidth = 569;
+  static constexpr int kHeight = 424;
   QRect Rect(int x, int y, int w, int h) const { return {X(x), Y(y), X(w), Y(h)}; }
   QSize Size(int w, int h) const { return {X(w), Y(h)}; }
 
@@ -48,9 +60,32 @@ QLineEdit* ReadOnlyBox(QWidget* parent, const char* name, const char* accessible
 
 }  // namespace
 
+namespace {
+
+// Focusable controls in the order they stand on screen, top to bottom and
+// left to right, so Tab walks them as they are seen.
+void SetTabOrderByPlace(QWidget* window) {
+  QList<QWidget*> controls;
+  for (QWidget* child : window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+    if (child->focusPolicy() & Qt::TabFocus) controls << child;
+  // Controls whose tops lie within one line of text count as one row.
+  const int line = std::max(1, window->fontMetrics().height());
+  std::stable_sort(controls.begin(), controls.end(), [line](const QWidget* a, const QWidget* b) {
+    const QRect x = a->geometry(), y = b->geometry();
+    if (x.top() / line != y.top() / line) return x.top() / line < y.top() / line;
+    return x.left() < y.left();
+  });
+  for (qsizetype i = 1; i < controls.size(); ++i) QWidget::setTabOrder(controls[i - 1], controls[i]);
+}
+
+}  // namespace
+
 void MainWindow::BuildControls() {
-  const DialogUnits du(fontMetrics());
-  setFixedSize(du.Size(569, 424));
+  // The room the screen leaves, less the title bar and the window's frame.
+  const QScreen* screen = this->screen();
+  const QSize room = screen ? screen->availableGeometry().size() - QSize(16, 48) : QSize();
+  const DialogUnits du(fontMetrics(), room);
+  setFixedSize(du.Size(DialogUnits::kWidth, DialogUnits::kHeight));
   const auto place = [&](QWidget* w, int x, int y, int width, int height) {
     w->setGeometry(du.Rect(x, y, width, height));
   };
@@ -156,6 +191,14 @@ void MainWindow::BuildControls() {
   contextMenu_->addSeparator();
   contextMenu_->addAction(a.convert);
   contextMenu_->addAction(a.convertAll);
+
+  // Keys users of desktop programs expect; Enter and Escape still do nothing.
+  a.addFiles->setShortcut(QKeySequence::Open);
+  a.remove->setShortcut(QKeySequence::Delete);
+  a.help->setShortcut(QKeySequence::HelpContents);
+  a.exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+  for (QAction* action : {a.addFiles, a.remove, a.help, a.exit}) addAction(action);
+  SetTabOrderByPlace(this);
 }
 
 }  // namespace reelmill

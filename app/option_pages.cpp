@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -9,8 +10,10 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <limits>
 
 #include "app/desktop.h"
+#include "app/local_path.h"
 #include "app/settings_rules.h"
 
 namespace reelmill {
@@ -25,11 +28,37 @@ QComboBox* NewList(QWidget* parent, const QString& name, const QString& accessib
   return box;
 }
 
-QSpinBox* NewNumber(QWidget* parent, const QString& name, const QString& accessibleName, int minimum, int maximum) {
-  auto* box = new QSpinBox(parent);
+// A number box whose arrows stay between `minimum` and `arrowMaximum`, while
+// the edit, and what the program puts in it, keeps any whole number from
+// `minimum` up: a GIF of 6000 pixels keeps its 6000.
+class NumberBox final : public QSpinBox {
+ public:
+  NumberBox(QWidget* parent, int minimum, int arrowMaximum) : QSpinBox(parent), arrowMaximum_(arrowMaximum) {
+    setRange(minimum, std::numeric_limits<int>::max());
+  }
+  void stepBy(int steps) override {
+    const long long wanted = static_cast<long long>(value()) + steps;
+    if (wanted < minimum() || wanted > arrowMaximum_) return;
+    QSpinBox::stepBy(steps);
+  }
+
+ protected:
+  StepEnabled stepEnabled() const override {
+    StepEnabled enabled = StepNone;
+    if (value() > minimum()) enabled |= StepDownEnabled;
+    if (value() < arrowMaximum_) enabled |= StepUpEnabled;
+    return enabled;
+  }
+
+ private:
+  int arrowMaximum_;
+};
+
+QSpinBox* NewNumber(QWidget* parent, const QString& name, const QString& accessibleName, int minimum,
+                    int arrowMaximum) {
+  auto* box = new NumberBox(parent, minimum, arrowMaximum);
   box->setObjectName(name);
   box->setAccessibleName(accessibleName);
-  box->setRange(minimum, maximum);
   return box;
 }
 
@@ -133,8 +162,10 @@ void OutputPage::FormatChosen() {
 
 void OutputPage::Browse() {
   // Cancelling empties the folder, as the folder chooser leaves no choice.
-  values_.outputFolder =
-      QString::fromStdString(FolderWithSlash(desktop_.AskFolder(QStringLiteral("Open")).toStdString()));
+  const QString chosen = desktop_.AskFolder(QStringLiteral("Open"));
+  values_.outputFolder = chosen.isEmpty()
+                             ? QString()
+                             : QFile::decodeName(QByteArray::fromStdString(FolderWithSlash(PathFromText(chosen))));
   folder_->setText(values_.outputFolder);
 }
 

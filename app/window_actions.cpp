@@ -37,7 +37,9 @@ WindowActions::WindowActions(QObject* owner)
                 NewAction(owner, "Tiff Sequence", "tiffSequenceAction")} {}
 
 void WindowActions::SetListCommandsEnabled(bool enabled) {
-  for (QAction* action : {remove, removeAll, moveUp, moveDown, convert, convertAll}) action->setEnabled(enabled);
+  // Add Folder replaces the list, so it waits for the conversion too.
+  for (QAction* action : {remove, removeAll, moveUp, moveDown, convert, convertAll, addFolder})
+    action->setEnabled(enabled);
 }
 
 QPushButton* ButtonFor(QAction* action, const QString& caption, QWidget* parent) {

@@ -31,7 +31,8 @@ struct WindowActions {
   std::array<QAction*, 6> sequences;
 
   // The commands a recording locks: "Remove", "Remove All", "Move Up",
-  // "Move Down", "Convert" and "Convert All".
+  // "Move Down", "Convert", "Convert All" and "Add Folder" (which would
+  // replace the list under way).
   void SetListCommandsEnabled(bool enabled);
 };
 

@@ -33,6 +33,7 @@ class QuietDesktop final : public Desktop {
  public:
   void Message(const QString&) override {}
   void Warning(const QString&) override {}
+  void Report(const QString&, const QString&) override {}
   QStringList AskOpenFiles(const QString&) override { return {}; }
   QString AskFolder(const QString&) override { return {}; }
   std::optional<SaveChoice> AskSavePath(const QStringList&, int) override { return std::nullopt; }
@@ -102,7 +103,10 @@ void BM_AddThousandFiles(benchmark::State& state) {
     qint64 longestAt = 0;
     QObject::connect(&probe, &QTimer::timeout, [&] {
       const qint64 g = gap.restart();
-      if (g > longest) { longest = g; longestAt = clock.elapsed(); }
+      if (g > longest) {
+        longest = g;
+        longestAt = clock.elapsed();
+      }
     });
     clock.start();
     gap.start();

@@ -38,6 +38,7 @@ class QuietDesktop final : public Desktop {
  public:
   void Message(const QString& text) override { messages << text; }
   void Warning(const QString&) override {}
+  void Report(const QString& text, const QString&) override { messages << text; }
   QStringList AskOpenFiles(const QString&) override { return {}; }
   QString AskFolder(const QString&) override { return {}; }
   std::optional<SaveChoice> AskSavePath(const QStringList&, int) override { return std::nullopt; }
@@ -121,7 +122,8 @@ void BM_LargeAndLongGifs(benchmark::State& state) {
   const bool large = state.range(0) == 0;
   testing::TempDir dir;
   const std::string gif = dir / "recording.gif";
-  testing::WriteAll(gif, large ? testing::ScreenRecordingGif(1920, 1080, 270) : testing::ScreenRecordingGif(640, 480, 1000));
+  testing::WriteAll(gif,
+                    large ? testing::ScreenRecordingGif(1920, 1080, 270) : testing::ScreenRecordingGif(640, 480, 1000));
   for (auto _ : state) {
     ResetPeakRss();
     QuietDesktop desktop;

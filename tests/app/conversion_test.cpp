@@ -189,6 +189,9 @@ class ConversionTest : public QObject {
     QTest::newRow("Convert sequence, no folder") << false << 1 << true << "Image Sequence"
                                                  << ""
                                                  << "Please select the directory for converted files";
+    QTest::newRow("Convert AVI, no folder") << false << 1 << true << "Video(AVI)"
+                                            << ""
+                                            << "Please select the directory for converted files";
   }
   void convertChecksBeforeItStarts() {
     QFETCH(bool, all);
@@ -204,6 +207,64 @@ class ConversionTest : public QObject {
     (all ? env.window.Actions().convertAll : env.window.Actions().convert)->trigger();
     QCOMPARE(env.desktop.messages, QStringList{message});
     QVERIFY(!env.window.Driver().Converting());
+  }
+
+  // While a file converts, the list holds it: a click or an arrow key does not
+  // change the file, and Add Folder (which would replace the list) waits.
+  void theFileUnderConversionStaysTheCurrentOne() {
+    ConvertEnv env("Video(AVI)");
+    const std::string a = WriteGif(env.dir, "a.gif", {50, 50}), b = WriteGif(env.dir, "b.gif", {10});
+    QVERIFY(env.AddFiles(QPaths({a, b})));
+    env.ClickRow(0);
+    env.window.Actions().convert->trigger();
+    env.ClickRow(1);
+    QTest::keyClick(&env.window.List(), Qt::Key_Up);
+    QCOMPARE(env.window.CurrentFile(), a);
+    QVERIFY(!env.window.Actions().addFolder->isEnabled());
+    QVERIFY(env.Finish());
+    QVERIFY(env.desktop.messages.isEmpty());
+    QVERIFY(fs::exists(env.Out("a.avi")) && !fs::exists(env.Out("b.avi")));
+    QVERIFY(env.window.Actions().addFolder->isEnabled());
+  }
+
+  // A GIF larger than the arrows reach keeps its own size, and so does a
+  // typed frame rate above them.
+  void sizesAndRatesAboveTheArrowsAreKept() {
+    ConvertEnv env("Video(AVI)");
+    QVERIFY(env.AddFiles(QPaths({WriteGif(env.dir, "wide.gif", {10, 10}, 6000, 2)})));
+    env.ClickRow(0);
+    QCOMPARE(env.Find<QSpinBox>("width")->value(), 6000);
+    auto* rate = env.Find<QSpinBox>("frameRate");
+    rate->setValue(100);
+    rate->stepUp();
+    QCOMPARE(rate->value(), 100);  // the arrows stop where they always did
+    rate->setValue(150);
+    env.window.Actions().convert->trigger();
+    QVERIFY(env.Finish());
+    const AviFile avi = ReadAvi(ReadAll(env.Out("wide.avi")));
+    QCOMPARE(avi.width, 6000);
+    QCOMPARE(avi.height, 2);
+    QCOMPARE(avi.microsecondsPerFrame, 1000000u / 150);
+  }
+
+  // Sixty failures give a box that fits the screen: the counts, and every
+  // file with its reason in its details.
+  void manyFailuresGoToTheDetails() {
+    ConvertEnv env("Video(AVI)");
+    std::vector<std::string> bad;
+    for (int i = 0; i < 12; ++i) {
+      bad.push_back(env.dir / ("bad" + std::to_string(i) + ".gif"));
+      WriteAll(bad.back(), {'G', 'I', 'F', '8', '9', 'a'});
+    }
+    QVERIFY(env.AddFiles(QPaths(bad)));
+    env.window.Actions().convertAll->trigger();
+    QVERIFY(env.Finish());
+    QCOMPARE(env.desktop.messages,
+             QStringList{"12 files could not be converted. The details list each with its reason."});
+    QCOMPARE(env.desktop.details.size(), 1);
+    for (const std::string& path : bad)
+      QVERIFY(env.desktop.details[0].contains(QString::fromStdString(path) + ": the file ends early"));
+    QVERIFY(env.OpenedPaths().isEmpty());  // nothing was written: no folder opens
   }
 
   // The window writes what reelmill-convert writes with real timing: the
@@ -296,14 +357,17 @@ class StreamingTest : public QObject {
   // command line and from the dialog, and shows as file managers show it.
   void namesThatAreNotUtf8AreKeptToTheByte() {
     ConvertEnv env("Video(AVI)");
-    const std::string name = "bad\xff\xfe" "bytes.gif";
+    const std::string name =
+        "bad\xff\xfe"
+        "bytes.gif";
     const std::string gif = WriteGif(env.dir, name, {10, 10});
     env.window.AddPaths({gif});
     QVERIFY(env.WaitIdle());
     QVERIFY(env.AddFiles({QFile::decodeName(QByteArray::fromStdString(gif))}));  // as a dialog spells it
     QCOMPARE(env.window.Model().Count(), 2);
     for (int row = 0; row < 2; ++row) {
-      QCOMPARE(env.Cell(row, FileListModel::kFileName), QString::fromUtf8("bad\uFFFD\uFFFDbytes.gif (invalid encoding)"));
+      QCOMPARE(env.Cell(row, FileListModel::kFileName),
+               QString::fromUtf8("bad\uFFFD\uFFFDbytes.gif (invalid encoding)"));
       QCOMPARE(env.Cell(row, FileListModel::kCount), QString("2"));
     }
     env.ClickRow(1);
@@ -311,7 +375,9 @@ class StreamingTest : public QObject {
     env.window.Actions().convert->trigger();
     QVERIFY(env.Finish());
     QVERIFY(env.desktop.messages.isEmpty());
-    QVERIFY(fs::exists(env.Out("bad\xff\xfe" "bytes.avi")));
+    QVERIFY(
+        fs::exists(env.Out("bad\xff\xfe"
+                           "bytes.avi")));
   }
 };
 

@@ -164,6 +164,10 @@ def main():
             return
         window = wait_for(lambda: find(app, "Reelmill"), 10)
         check(window is not None, 'the window is captioned "Reelmill"')
+        check(window is not None and window.getRole() == pyatspi.ROLE_FRAME, "the window is announced as a window")
+        link = find(app, "Reelmill on the web")
+        check(link is not None and link.getRole() == pyatspi.ROLE_LINK,
+              "the web address is announced as a link (%s)" % (link.getRoleName() if link else None))
         for caption in ["ADD Gif(s)", "Add Folder", "Remove", "Remove All", "Move Up", "Move Down", "Convert",
                         "Convert All", "About", "Play", "Pause", "Help", "Exit"]:
             check(find(app, caption, pyatspi.ROLE_PUSH_BUTTON) is not None, 'button "%s"' % caption)

@@ -50,6 +50,10 @@ class FakeDesktop final : public Desktop {
 
   void Message(const QString& text) override { messages << text; }
   void Warning(const QString& text) override { warnings << text; }
+  void Report(const QString& text, const QString& detailText) override {
+    messages << text;
+    details << detailText;
+  }
   QStringList AskOpenFiles(const QString& filter) override {
     filters << filter;
     return Take(openFiles, QStringList());
@@ -73,6 +77,7 @@ class FakeDesktop final : public Desktop {
   // closes itself (or `modal` decides what happens).
   int RunModal(QDialog& dialog) override;
 
+  QStringList details;  // of each Report, in order
   std::deque<QStringList> openFiles;
   std::deque<QString> folders;
   std::deque<SaveChoice> savePaths;  // an empty path cancels

@@ -11,6 +11,7 @@
 #include <filesystem>
 
 #include "app/file_adder.h"
+#include "app/file_probe.h"
 #include "tests/app/app_test.h"
 
 namespace reelmill::testing {
@@ -232,7 +233,9 @@ class FileListTest : public QObject {
     QCOMPARE(env.window.CurrentFile(), big);
     QCOMPARE(env.window.CurrentRow(), 1);
     QCOMPARE(env.Find<QSpinBox>("width")->value(), 0);
-    QVERIFY(env.window.CurrentFileLabel().text().endsWith("broken.gif"));
+    // The label follows, so a screen reader says which file is current.
+    QVERIFY(env.window.CurrentFileLabel().text().endsWith("big.gif"));
+    QCOMPARE(env.window.CurrentFileLabel().accessibleName(), env.window.CurrentFileLabel().text());
     // A click on empty space changes nothing.
     QTest::mouseClick(env.window.List().viewport(), Qt::LeftButton, {},
                       env.window.List().viewport()->rect().bottomLeft() - QPoint(-5, 5));
@@ -276,6 +279,58 @@ class FileListTest : public QObject {
                           "  Bmp Sequence", "  Tga Sequence", "  Gif Sequence", "  Jpg Sequence", "  Png Sequence",
                           "  Tiff Sequence", "-", "Convert", "Convert All"}));
     env.window.ContextMenu().hide();
+  }
+
+  // The row under the pointer is what the context menu acts on.
+  void theContextMenuActsOnTheRowUnderThePointer() {
+    WindowEnv env;
+    const std::string a = WriteGif(env.dir, "a.gif", {10}), b = WriteGif(env.dir, "b.gif", {10});
+    QVERIFY(env.AddFiles(QPaths({a, b})));
+    env.ClickRow(0);
+    env.RightClick(env.RowRect(1).center());
+    QCOMPARE(env.window.CurrentFile(), b);
+    QVERIFY(env.window.List().selectionModel()->isRowSelected(1, {}));
+    env.window.ContextMenu().hide();
+  }
+
+  // A worker that fails ends its command with the rows it had and says so;
+  // the window goes on.
+  void aFailingAddWorkerSaysOpenFileFailed() {
+    WindowEnv env;
+    const std::string good = WriteGif(env.dir, "good.gif", {10});
+    env.window.Adder().SetProbe([&](const std::string& path) -> FileProbe {
+      if (path.ends_with("bad.gif")) throw std::bad_alloc();
+      return QuickProbe(path);
+    });
+    WriteAll(env.dir / "bad.gif", {'G', 'I', 'F'});
+    QVERIFY(env.AddFiles(QPaths({good, env.dir / "bad.gif", good})));
+    QCOMPARE(env.desktop.messages, QStringList{"Open file failed"});
+    QVERIFY(env.window.Model().Count() <= 1);
+    QVERIFY(env.AddFiles(QPaths({good})));  // the next command works
+    QCOMPARE(env.Cell(env.window.Model().Count() - 1, FileListModel::kCount), QString("1"));
+  }
+
+  // Keys desktop users expect; Tab walks the controls as they stand.
+  void keysAndTabOrder() {
+    WindowEnv env;
+    const std::string g = WriteGif(env.dir, "g.gif", {10});
+    env.desktop.openFiles.push_back(QPaths({g}));
+    QTest::keyClick(&env.window, Qt::Key_O, Qt::ControlModifier);
+    QVERIFY(env.WaitIdle());
+    QCOMPARE(env.window.Model().Count(), 1);
+    env.ClickRow(0);
+    QTest::keyClick(&env.window.List(), Qt::Key_Delete);
+    QCOMPARE(env.window.Model().Count(), 0);
+    QTest::keyClick(&env.window, Qt::Key_F1);
+    QCOMPARE(env.desktop.opened.size(), 1);
+    QVERIFY(env.desktop.opened[0].toLocalFile().endsWith("varnle_Reelmill.html"));
+    // Tab order: from the first button down the column, then across.
+    QWidget* first = env.window.findChild<QWidget*>("addFilesButton");
+    QWidget* next = first->nextInFocusChain();
+    while (!(next->focusPolicy() & Qt::TabFocus)) next = next->nextInFocusChain();
+    QCOMPARE(next->objectName(), QString("fileList"));
+    QTest::keyClick(&env.window, Qt::Key_Q, Qt::ControlModifier);
+    QVERIFY(!env.window.isVisible());
   }
 
   void enterAndEscapeNeverCloseTheWindow_data() {

@@ -186,6 +186,18 @@ class PreviewTest : public QObject {
     QCOMPARE(shown.size(), std::size_t(5));
   }
 
+  void removeAllWhilePlayingStopsThePreview() {
+    WindowEnv env;
+    QVERIFY(env.AddFiles(QPaths({WriteGif(env.dir, "d.gif", {10, 10, 10})})));
+    env.ClickRow(0);
+    env.window.Actions().play->trigger();
+    QVERIFY(env.WaitForStream());
+    env.window.Actions().removeAll->trigger();
+    QVERIFY(!env.window.Preview().Player().Active());
+    QVERIFY(env.window.Actions().play->isEnabled());
+    QVERIFY(!env.window.Actions().pause->isEnabled());
+  }
+
   void playNeedsASelectedFile() {
     WindowEnv env;
     env.window.Actions().play->trigger();
