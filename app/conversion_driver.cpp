@@ -52,6 +52,12 @@ ConversionDriver::~ConversionDriver() {
 
 bool ConversionDriver::OutputPending() const { return conversion_ && !conversion_->Done(); }
 
+void ConversionDriver::SetState(State state) {
+  if (state == state_) return;
+  state_ = state;
+  emit StateChanged(state_);
+}
+
 // ---- Convert and Convert All ------------------------------------------------
 
 void ConversionDriver::Convert() {
@@ -64,14 +70,16 @@ void ConversionDriver::Convert() {
   const ConversionSettings& settings = window_.Settings();
   ClearReports();
   if (IsSequence(settings)) {
+    SetState(State::Exporting);
     RunSequenceExport(window_.CurrentFile(), SequenceExtension(settings), {});
+    SetState(State::Idle);
     if (settings.showOutputFolder) OpenWorkFolder();
     ReportFailures();
     return;
   }
   window_.Timer1().Stop();
-  convertAllRunning_ = false;
   listPosition_ = 0;
+  SetState(State::ConvertingOne);
   StartFile();
 }
 
@@ -82,30 +90,29 @@ void ConversionDriver::ConvertAll() {
   const ConversionSettings& settings = window_.Settings();
   ClearReports();
   if (IsSequence(settings)) {
+    SetState(State::Exporting);
     for (int row = 0; row < window_.Model().Count(); ++row) {
       window_.TakeRowForConversion(row);
       RunSequenceExport(window_.CurrentFile(), SequenceExtension(settings), {});
     }
+    SetState(State::Idle);
     if (settings.showOutputFolder) OpenWorkFolder();
     ReportFailures();
     return;
   }
   window_.TakeRowForConversion(0);
   listPosition_ = 0;
-  convertAllRunning_ = true;
   wroteAny_ = false;
+  SetState(State::ConvertingAll);
   StartFile();
 }
 
 void ConversionDriver::StartFile() {
-  converting_ = true;
   UpdateProgress();
-  window_.Actions().SetListCommandsEnabled(false);
   // The output is the engine's, made on its own thread; the pass shows the
   // file meanwhile, in real time.
   conversion_ = std::make_unique<BackgroundConversion>(window_.Settings(), window_.WorkFolder(), window_.CurrentFile());
-  window_.PreviewPlaying() = false;
-  window_.TogglePreview();
+  window_.PlayPass();
 }
 
 // ---- Timers -----------------------------------------------------------------
@@ -125,12 +132,7 @@ void ConversionDriver::Timer1Tick() {
   player.Refresh();
   const int frames = player.FrameCount();
   window_.Trackbar().setValue(frames > 0 ? player.CurrentFrame() * 100 / frames : 0);
-  if (converting_) {
-    window_.Actions().SetListCommandsEnabled(false);
-    // Pausing would end the pass before its last frame: Play and Pause wait
-    // for the file to finish.
-    window_.Actions().play->setEnabled(false);
-    window_.Actions().pause->setEnabled(false);
+  if (Converting()) {
     // The file is done once its output is written and its pass has shown
     // the last frame for its whole time (a file without frames has no pass).
     if (conversion_ && conversion_->Done() && !player.Active()) FinishFile();
@@ -139,7 +141,6 @@ void ConversionDriver::Timer1Tick() {
   // The preview stops after its last frame has shown for its full time.
   if (window_.PreviewPlaying() && !player.Active()) {
     player.ResetPosition();
-    window_.PreviewPlaying() = true;
     window_.TogglePreview();
   }
 }
@@ -156,33 +157,23 @@ void ConversionDriver::TakeOutcome() {
   wroteAny_ = true;
   const ConversionSettings& settings = window_.Settings();
   // Convert All opens the folder once, when it ends.
-  if (!convertAllRunning_ && settings.showOutputFolder) OpenWorkFolder();
-  if (!convertAllRunning_ && settings.playWhenDone) desktop_.Open(UrlOfPath(outcome.outputPath));
+  if (!ConvertAllRunning() && settings.showOutputFolder) OpenWorkFolder();
+  if (!ConvertAllRunning() && settings.playWhenDone) desktop_.Open(UrlOfPath(outcome.outputPath));
 }
 
 void ConversionDriver::FinishFile() {
-  FramePlayer& player = window_.Preview().Player();
-  WindowActions& actions = window_.Actions();
-  player.StopPlayback();
-  converting_ = false;
   window_.Timer1().Stop();
+  window_.EndPass();
   if (conversion_) TakeOutcome();
-  actions.SetListCommandsEnabled(true);
-  actions.play->setEnabled(true);
-  actions.pause->setEnabled(false);
   window_.Trackbar().setValue(0);
   const int lastRow = window_.Model().Count() - 1;
-  if (convertAllRunning_ && listPosition_ < lastRow) {
-    converting_ = true;
+  if (ConvertAllRunning() && listPosition_ < lastRow) {
     timer2_->Start(100);
     return;
   }
-  if (convertAllRunning_) {
-    convertAllRunning_ = false;
-    // Once for the batch, and only when something was written there.
-    if (window_.Settings().showOutputFolder && wroteAny_) OpenWorkFolder();
-  }
-  window_.PreviewPlaying() = false;
+  // Once for the batch, and only when something was written there.
+  if (ConvertAllRunning() && window_.Settings().showOutputFolder && wroteAny_) OpenWorkFolder();
+  SetState(State::Idle);
   ReportFailures();
 }
 
@@ -191,8 +182,7 @@ void ConversionDriver::Timer2Tick() {
   timer2_->Stop();
   if (listPosition_ + 1 >= window_.Model().Count()) {
     // Rows went away meanwhile: nothing is left to convert.
-    converting_ = convertAllRunning_ = false;
-    window_.Actions().SetListCommandsEnabled(true);
+    SetState(State::Idle);
     ReportFailures();
     return;
   }
@@ -206,7 +196,7 @@ void ConversionDriver::Stop() {
   // Cancelled and waited for: nothing of it is written, and its temporary
   // frames go with it.
   conversion_.reset();
-  converting_ = convertAllRunning_ = false;
+  SetState(State::Idle);
 }
 
 // ---- Reports ----------------------------------------------------------------

@@ -27,6 +27,10 @@ class ConversionDriver final : public QObject {
   Q_OBJECT
 
  public:
+  // What the window may do follows from this alone: while anything but Idle,
+  // the list and its file stay as they are.
+  enum class State { Idle, ConvertingOne, ConvertingAll, Exporting };
+
   ConversionDriver(MainWindow& window, Desktop& desktop, TimeSource& time);
   ~ConversionDriver() override;
 
@@ -41,8 +45,9 @@ class ConversionDriver final : public QObject {
   // Ends whatever runs, writing nothing more (the window is closing).
   void Stop();
 
-  bool Converting() const { return converting_; }
-  bool ConvertAllRunning() const { return convertAllRunning_; }
+  State CurrentState() const { return state_; }
+  bool Converting() const { return state_ == State::ConvertingOne || state_ == State::ConvertingAll; }
+  bool ConvertAllRunning() const { return state_ == State::ConvertingAll; }
   // The file's output is still being made on its thread.
   bool OutputPending() const;
   int ListPosition() const { return listPosition_; }
@@ -52,7 +57,11 @@ class ConversionDriver final : public QObject {
   const QStringList& Failures() const { return failures_; }
   const QStringList& Damaged() const { return damaged_; }
 
+ signals:
+  void StateChanged(State state);
+
  private:
+  void SetState(State state);
   void UpdateProgress();
   // Starts the current file: its conversion in the background and its pass
   // in the preview.
@@ -71,8 +80,7 @@ class ConversionDriver final : public QObject {
   TimeSource& time_;
   std::unique_ptr<Ticker> timer2_;
   std::unique_ptr<BackgroundConversion> conversion_;
-  bool converting_ = false;
-  bool convertAllRunning_ = false;
+  State state_ = State::Idle;
   int listPosition_ = 0;
   bool wroteAny_ = false;  // some output of the batch was written
   QStringList failures_;

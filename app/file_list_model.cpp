@@ -57,7 +57,8 @@ QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int
 std::uint64_t FileListModel::Add(const std::string& path, int count, int width, int height, std::uint64_t id) {
   ++rowCounter_;
   GifListEntry entry{QString::number(rowCounter_), DisplayName(path), QStringLiteral("%1*%2").arg(width).arg(height),
-                     QString::number(count), DisplayPath(path), path, id != 0 ? id : nextId_++};
+                     QString::number(count),       DisplayPath(path), path,
+                     id != 0 ? id : nextId_++};
   beginInsertRows({}, Count(), Count());
   rows_.push_back(std::move(entry));
   endInsertRows();

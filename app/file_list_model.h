@@ -12,12 +12,12 @@
 namespace reelmill {
 
 struct GifListEntry {
-  QString number;     // "No"
-  QString fileName;   // "FileName": the text after the last '/'
-  QString dimension;  // "Dimension": "%d*%d"
-  QString count;      // "Count"
-  QString filePath;   // "FilePath", as text to show
-  std::string path;   // the path's own bytes, for everything but showing it
+  QString number;        // "No"
+  QString fileName;      // "FileName": the text after the last '/'
+  QString dimension;     // "Dimension": "%d*%d"
+  QString count;         // "Count"
+  QString filePath;      // "FilePath", as text to show
+  std::string path;      // the path's own bytes, for everything but showing it
   std::uint64_t id = 0;  // stays with the row wherever it moves
   friend bool operator==(const GifListEntry&, const GifListEntry&) = default;
 };

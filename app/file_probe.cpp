@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "imaging/codec_registry.h"
-#include "imaging/codecs/gif_codec.h"
 #include "imaging/codecs/animated_gif_control.h"
+#include "imaging/codecs/gif_codec.h"
 #include "imaging/codecs/gif_decoder.h"
 #include "imaging/codecs/gif_reader.h"
 #include "imaging/file_io.h"

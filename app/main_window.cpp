@@ -65,6 +65,7 @@ MainWindow::MainWindow(Desktop& desktop, TimeSource& time, QWidget* parent)
   BuildControls();
   SetUpPages();
   driver_ = std::make_unique<ConversionDriver>(*this, desktop_, time);
+  connect(driver_.get(), &ConversionDriver::StateChanged, this, &MainWindow::ShowConversionState);
   timer1_->SetHandler([this] { driver_->Timer1Tick(); });
   ConnectCommands();
   list_->viewport()->installEventFilter(this);
@@ -207,8 +208,7 @@ void MainWindow::RowChecked(std::uint64_t id, int count, int width, int height) 
   model_->Correct(id, count, width, height);
   // The current file's size is the settings' size: it follows the row.
   for (int row = 0; row < model_->Count(); ++row)
-    if (model_->Entry(row).id == id && row == currentRow_ && model_->Entry(row).path == currentFile_ &&
-        !driver_->Converting()) {
+    if (model_->Entry(row).id == id && row == currentRow_ && model_->Entry(row).path == currentFile_ && !ListHeld()) {
       settings_.width = width;
       settings_.height = height;
     }
@@ -311,7 +311,7 @@ void MainWindow::TakeFirstSelectedRow(bool touchResizePage) {
 
 void MainWindow::ListClicked(const QModelIndex& index) {
   // The file under conversion stays the current file until it is done.
-  if (driver_->Converting() || driver_->ConvertAllRunning() || !index.isValid()) return;
+  if (ListHeld() || !index.isValid()) return;
   TakeFirstSelectedRow(true);
 }
 
@@ -341,7 +341,7 @@ void MainWindow::ShowContextMenu(const QPoint& position) {
   if (!index.isValid()) return;
   // The menu acts on the row under the pointer: it becomes the current file
   // first, unless a conversion holds the current file.
-  if (!driver_->Converting() && !driver_->ConvertAllRunning()) {
+  if (!ListHeld()) {
     list_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     TakeFirstSelectedRow(true);
   }
@@ -370,27 +370,44 @@ void MainWindow::TogglePreview() {
   // frames come on the player's own thread: nothing here waits for them.
   if (!previewPlaying_ || player.FilePath() != currentFile_) preview_->Load(currentFile_);
   if (previewPlaying_) {
-    actions_->SetListCommandsEnabled(true);
-    actions_->play->setEnabled(true);
-    actions_->pause->setEnabled(false);
     previewPlaying_ = false;
     player.StopPlayback();
     preview_->Refresh();
   } else {
-    actions_->play->setEnabled(false);
-    actions_->pause->setEnabled(true);
     previewPlaying_ = true;
     player.StartPlayback();
   }
+  ShowConversionState();
   timer1_->Start(100);
   ShowFrameCount();
+}
+
+bool MainWindow::ListHeld() const { return driver_->CurrentState() != ConversionDriver::State::Idle; }
+
+void MainWindow::ShowConversionState() {
+  const bool idle = !ListHeld();
+  actions_->SetListCommandsEnabled(idle);
+  // Pausing would end a conversion's pass before its last frame: Play and
+  // Pause wait for the file to finish.
+  actions_->play->setEnabled(idle && !previewPlaying_);
+  actions_->pause->setEnabled(idle && previewPlaying_);
+}
+
+void MainWindow::PlayPass() {
+  previewPlaying_ = false;
+  TogglePreview();
+}
+
+void MainWindow::EndPass() {
+  preview_->Player().StopPlayback();
+  previewPlaying_ = false;
+  ShowConversionState();
 }
 
 void MainWindow::StopPreview() {
   preview_->Player().StopPlayback();
   previewPlaying_ = false;
-  actions_->play->setEnabled(true);
-  actions_->pause->setEnabled(false);
+  ShowConversionState();
 }
 
 void MainWindow::ShowFrameCount() {
@@ -417,8 +434,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
       return true;
     // Seen before the list moves its selection: a press takes the row that
     // was selected, its release the row that now is.
-    if ((key == Qt::Key_Up || key == Qt::Key_Down) && watched == list_ && FirstSelectedRow() >= 0 &&
-        !driver_->Converting() && !driver_->ConvertAllRunning())
+    if ((key == Qt::Key_Up || key == Qt::Key_Down) && watched == list_ && FirstSelectedRow() >= 0 && !ListHeld())
       TakeFirstSelectedRow(false);
   }
   if (watched == list_->viewport() && (type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop)) {

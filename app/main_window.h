@@ -52,6 +52,9 @@ class MainWindow final : public QWidget {
   void ResetTempFolder();
   // The Play/Pause toggle.
   void TogglePreview();
+  // The pass a conversion shows of the current file, and its end.
+  void PlayPass();
+  void EndPass();
   void RefreshFileCount();
   // Makes row `row` selected, focused and current, as Convert All walks the
   // list: its path becomes the current file and its size the settings' size.
@@ -63,7 +66,7 @@ class MainWindow final : public QWidget {
   const std::string& CurrentFile() const { return currentFile_; }
   int CurrentRow() const { return currentRow_; }
   bool Busy() const;
-  bool& PreviewPlaying() { return previewPlaying_; }
+  bool PreviewPlaying() const { return previewPlaying_; }
 
   // Collaborators and controls, for the driver and for tests.
   WindowActions& Actions() { return *actions_; }
@@ -108,6 +111,9 @@ class MainWindow final : public QWidget {
   void ShowFrameCount();
   void ShowCurrentFile(const QString& text);
   void StopPreview();
+  // What the list and the play buttons allow follows the conversion's state.
+  void ShowConversionState();
+  bool ListHeld() const;
   void AddCommandFinished(bool fromFolder, bool limitReached);
   void BusyChanged(bool busy);
   void ListClicked(const QModelIndex& index);

@@ -13,9 +13,7 @@ namespace reelmill {
 
 SequenceExportDialog::SequenceExportDialog(const std::string& sourcePath, const std::string& extension,
                                            const std::string& outputFolder, TimeSource& time, QWidget* parent)
-    : QDialog(parent),
-      export_(sourcePath, extension, outputFolder),
-      ticker_(time.NewTicker()) {
+    : QDialog(parent), export_(sourcePath, extension, outputFolder), ticker_(time.NewTicker()) {
   setObjectName(QStringLiteral("sequenceExportDialog"));
   setWindowTitle(QApplication::applicationDisplayName());
   auto* icon = new QLabel(this);
