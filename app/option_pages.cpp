@@ -36,6 +36,9 @@ class NumberBox final : public QSpinBox {
   NumberBox(QWidget* parent, int minimum, int arrowMaximum) : QSpinBox(parent), arrowMaximum_(arrowMaximum) {
     setRange(minimum, std::numeric_limits<int>::max());
   }
+  // As wide as the numbers the arrows reach, not as the largest one typed.
+  QSize sizeHint() const override { return Narrowed(QSpinBox::sizeHint()); }
+  QSize minimumSizeHint() const override { return Narrowed(QSpinBox::minimumSizeHint()); }
   void stepBy(int steps) override {
     const long long wanted = static_cast<long long>(value()) + steps;
     if (wanted < minimum() || wanted > arrowMaximum_) return;
@@ -51,6 +54,13 @@ class NumberBox final : public QSpinBox {
   }
 
  private:
+  QSize Narrowed(QSize size) const {
+    const QFontMetrics metrics = fontMetrics();
+    size.setWidth(size.width() - metrics.horizontalAdvance(QString::number(maximum())) +
+                  metrics.horizontalAdvance(QString::number(arrowMaximum_)));
+    return size;
+  }
+
   int arrowMaximum_;
 };
 
