@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSlider>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -196,6 +197,15 @@ class PreviewTest : public QObject {
     QVERIFY(!env.window.Preview().Player().Active());
     QVERIFY(env.window.Actions().play->isEnabled());
     QVERIFY(!env.window.Actions().pause->isEnabled());
+  }
+
+  // However small the screen, every control of the fixed window is on it.
+  void theWindowFitsItsScreen() {
+    WindowEnv env;
+    const QRect screen = env.window.screen()->availableGeometry();
+    QVERIFY(env.window.width() <= screen.width() && env.window.height() <= screen.height());
+    QVERIFY(!(env.window.windowFlags() & Qt::WindowMaximizeButtonHint) ||
+            env.window.minimumSize() == env.window.maximumSize());
   }
 
   void playNeedsASelectedFile() {
