@@ -45,7 +45,8 @@ std::string ProblemText(const Problem& problem) {
     case ProblemCode::NoSpace: return "no space left on the device for " + problem.path;
     case ProblemCode::ReadOnly: return "cannot write " + problem.path + ": " + problem.detail;
     case ProblemCode::NotAFolder: return problem.path + " is not a folder";
-    case ProblemCode::CannotWrite: return "cannot write " + problem.path + ": " + problem.detail;
+    case ProblemCode::CannotWrite:
+      return problem.path.empty() ? problem.detail : "cannot write " + problem.path + ": " + problem.detail;
     case ProblemCode::OutputIsInput:
     case ProblemCode::Collision:
     case ProblemCode::TooLong:

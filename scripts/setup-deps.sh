@@ -11,11 +11,12 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   libgif-dev libturbojpeg0-dev libjpeg62-turbo-dev libpng-dev libtiff-dev
   libimagequant-dev libpixman-1-dev libdeflate-dev
+  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev libwebp-dev
   qt6-base-dev qt6-svg-dev
 )
 for group in "$@"; do
   case "$group" in
-    --tests) packages+=(ffmpeg imagemagick gdk-pixbuf-tests xauth xvfb fonts-dejavu-core parallel
+    --tests) packages+=(ffmpeg imagemagick webp gdk-pixbuf-tests xauth xvfb fonts-dejavu-core parallel
       dbus at-spi2-core python3-pyatspi) ;;
     # libclang-rt holds libFuzzer and the sanitizer runtimes; llvm the symbolizer.
     --fuzz) packages+=(clang-14 libclang-rt-14-dev llvm-14) ;;

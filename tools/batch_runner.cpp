@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "engine/conversion.h"
+#include "engine/encoded_export.h"
 #include "engine/frame_pack.h"
 #include "engine/sequence_export.h"
 #include "engine/streaming_recording.h"
@@ -150,7 +151,8 @@ TaskEnd BatchRunner::Run(Task& task, std::optional<PrivateWorkFolder>& work) {
   // kept in memory, the decoder's canvases and the encoders.
   const int width = std::max(probe.screenWidth, 1), height = std::max(probe.screenHeight, 1);
   const JobMemory model = plan_.video ? RecordingMemory(width, height, 32, plan_.settings.width, plan_.settings.height)
-                                      : SequenceMemory(width, height, plan_.extension, plan_.sequence);
+                          : plan_.encoded ? EncodedMemory(width, height, plan_.encodedOptions)
+                                          : SequenceMemory(width, height, plan_.extension, plan_.sequence);
   const std::uint64_t held = probe.fileBytes + (plan_.video ? FramePack::kMemoryBytes : 0);
   const std::uint64_t least = held + model.For(1);
   if (least > memory_.Total()) {
@@ -166,7 +168,25 @@ TaskEnd BatchRunner::Run(Task& task, std::optional<PrivateWorkFolder>& work) {
   if (skipExisting_ && OutputsComplete(plan_, task))
     return Ended(Outcome::Skipped, ProblemOf(ProblemCode::OutputExists));
   const Resources resources{model.ThreadsWithin(share.Bytes() - held, plan_.encoderThreads), share.Bytes() - held};
+  if (plan_.encoded) return ConvertEncoded(task, resources);
   return plan_.video ? ConvertVideo(task, work->Path(), resources) : ExportSequence(task, resources);
+}
+
+TaskEnd BatchRunner::ConvertEncoded(Task& task, const Resources& resources) {
+  EncodedExportOptions options = plan_.encodedOptions;
+  options.threads = resources.threads;
+  options.cancel = &interruption_.Requested();
+  const ConversionOutcome result = [&] {
+    const Interruption::PartialFiles partial(
+        interruption_, task.folder,
+        [output = FileNameOf(task.output)](std::string_view target) { return target == output; });
+    return ExportEncoded(task.item.path, task.output, options);
+  }();
+  task.line.frames = result.ok ? result.frames : 0;
+  if (result.cancelled) return Ended(Outcome::NotDone, ProblemOf(ProblemCode::Interrupted));
+  if (!result.ok) return Ended(Outcome::Failed, result.problem);
+  return TaskEnd{
+      Outcome::Converted, {}, result.damage, DamageText(result.damage, result.images, result.imagesAnnounced)};
 }
 
 TaskEnd BatchRunner::ConvertVideo(Task& task, const std::string& workFolder, const Resources& resources) {

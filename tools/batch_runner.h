@@ -91,6 +91,7 @@ class BatchRunner {
   TaskEnd Run(Task& task, std::optional<PrivateWorkFolder>& work);
   TaskEnd ConvertVideo(Task& task, const std::string& workFolder, const Resources& resources);
   TaskEnd ExportSequence(Task& task, const Resources& resources);
+  TaskEnd ConvertEncoded(Task& task, const Resources& resources);
 
   const Plan& plan_;
   bool skipExisting_;

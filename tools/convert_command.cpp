@@ -49,7 +49,7 @@ std::string Normalised(const std::string& path) {
 }
 
 std::string OutputOf(const Plan& plan, const Task& task) {
-  if (!plan.video) return SequenceFramePath(task.folder, task.item.path, plan.extension, 0);
+  if (!plan.OneFile()) return SequenceFramePath(task.folder, task.item.path, plan.extension, 0);
   if (!plan.outputFile.empty()) return plan.outputFile;
   return task.folder + OutputFileName(FileNameOf(task.item.path), plan.extension);
 }

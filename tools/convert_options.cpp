@@ -7,8 +7,9 @@ namespace reelmill {
 void AddConvertOptions(CLI::App& app, ConvertOptions& options) {
   const std::string output = "Output";
   app.add_option("--to", options.to,
-                 "avi (Motion-JPEG video), swf (movie of JPEG frames), or an image sequence: bmp, tga, jpg, gif, "
-                 "png, tiff (any case; jpeg and tif too)")
+                 "avi (Motion-JPEG video), swf (movie of JPEG frames), mp4 (H.264, 4:2:0), webm (VP9, 4:2:0, with "
+                 "alpha when the GIF has transparent pixels), webp (animated, lossless unless --quality), or an image "
+                 "sequence: bmp, tga, jpg, gif, png, tiff (any case; jpeg and tif too)")
       ->default_val("avi")
       ->type_name("KIND")
       ->group(output);
@@ -18,17 +19,35 @@ void AddConvertOptions(CLI::App& app, ConvertOptions& options) {
       ->type_name("PATH")
       ->group(output);
   app.add_option("--quality", options.quality,
-                 "JPEG quality, 10 to 100 (default: 100; jpg sequences: 80, as the window saves them)")
+                 "JPEG quality, 10 to 100 (default: 100; jpg sequences: 80, as the window saves them); webp: lossy at "
+                 "that quality; mp4 and webm: a --crf from it (100 near lossless)")
       ->check(CLI::Range(10, 100))
       ->type_name("Q")
       ->group(output);
   app.add_option("--size", options.size, "Frame size WxH, each side 1 to 5000 (default: the GIF's own)")
       ->type_name("WxH")
       ->group(output);
-  app.add_option("--fps", options.fps, "Frames per second of avi and swf, a whole number (swf: at most 255)")
+  app.add_option("--crf", options.crf,
+                 "mp4 and webm: constant quality as FFmpeg users know it (mp4 0 to 51, default 23; webm 0 to 63, "
+                 "default 32); lower is better and larger")
+      ->type_name("N")
+      ->group(output);
+  app.add_option("--preset", options.preset,
+                 "mp4 and webm: encoder speed, ultrafast ... medium (default) ... veryslow; slower is smaller")
+      ->type_name("NAME")
+      ->group(output);
+  app.add_option("--background", options.background,
+                 "mp4, and webm of opaque GIFs: the colour transparent pixels show, a name or #rrggbb (default: "
+                 "white, as web pages show GIFs)")
+      ->type_name("COLOR")
+      ->group(output);
+  app.add_option("--fps", options.fps,
+                 "Frames per second of avi and swf, a whole number (default 10; swf: at most 255); mp4, webm and "
+                 "webp keep each GIF frame's own duration unless it is given, then frame k shows the GIF at k/fps")
       ->default_val("10")
       ->type_name("N")
-      ->group("Timing");
+      ->group("Timing")
+      ->each([&options](const std::string&) { options.fpsGiven = true; });
   app.add_option("--timing", options.timing,
                  "real: frame k shows what the GIF shows at k/fps, so the video lasts as long as the GIF plays; "
                  "window: the window's recording, one frame per distinct GIF frame and 100-ms step")
@@ -85,8 +104,8 @@ void AddConvertOptions(CLI::App& app, ConvertOptions& options) {
       ->group(batch);
   app.add_flag("-q,--quiet", options.quiet, "No progress bar and no summary")->group(batch);
   app.footer(
-      "Outputs: NAME.avi or NAME.swf in the output folder (a GIF named clip.gif gives clip.avi, anim gives "
-      "anim.avi); image sequences as OUT/varnle_reelmill/png/clip.gif00000.png and on.\n"
+      "Outputs: NAME.avi, .swf, .mp4, .webm or .webp in the output folder (a GIF named clip.gif gives clip.avi, "
+      "anim gives anim.avi); image sequences as OUT/varnle_reelmill/png/clip.gif00000.png and on.\n"
       "An existing output is only ever replaced by a complete new file, and never when it is an input.\n"
       "SIGINT, SIGTERM or SIGHUP (a closed terminal) stops the batch: files under way are abandoned, nothing "
       "half-written is left, frames of an image sequence already written stay; a second signal stops at once. "

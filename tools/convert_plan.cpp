@@ -30,7 +30,7 @@ std::optional<std::string> NormalisedKind(const std::string& to) {
   const std::string kind = Lower(to);
   if (kind == "jpeg") return "jpg";
   if (kind == "tif") return "tiff";
-  for (const char* known : {"avi", "swf", "bmp", "tga", "jpg", "gif", "png", "tiff"})
+  for (const char* known : {"avi", "swf", "mp4", "webm", "webp", "bmp", "tga", "jpg", "gif", "png", "tiff"})
     if (kind == known) return kind;
   return std::nullopt;
 }
@@ -49,12 +49,14 @@ bool ParseShard(const std::string& text, int& index, int& count) {
 // one GIF is given, else a folder.
 std::optional<UsageProblem> PlaceOutputs(const ConvertOptions& options, Plan& plan) {
   const std::string output = options.output.empty() ? "." : options.output;
-  const bool namesFile = (HasExtension(output, "avi") || HasExtension(output, "swf")) && !IsDirectory(output);
+  bool namesFile = false;
+  for (const char* kind : {"avi", "swf", "mp4", "webm", "webp"}) namesFile |= HasExtension(output, kind);
+  namesFile = namesFile && !IsDirectory(output);
   if (!namesFile) {
     plan.outputFolder = output.back() == '/' ? output : output + "/";
     return std::nullopt;
   }
-  if (!plan.video || !HasExtension(output, plan.extension))
+  if (!plan.OneFile() || !HasExtension(output, plan.extension))
     return UsageProblem{"-o " + output + ": the output kind is " + plan.extension +
                         "; give a folder, or a file name ending in ." + plan.extension};
   const bool oneFile = options.inputs.size() == 1 && options.filesFrom.empty() && !IsDirectory(options.inputs[0]);
@@ -62,6 +64,36 @@ std::optional<UsageProblem> PlaceOutputs(const ConvertOptions& options, Plan& pl
   plan.outputFile = output;
   const auto slash = output.rfind('/');
   plan.outputFolder = slash == std::string::npos ? "./" : output.substr(0, slash + 1);
+  return std::nullopt;
+}
+
+// The options of MP4, WebM and WebP. A frame rate is taken only when given:
+// by default every GIF frame keeps its own duration.
+std::optional<UsageProblem> PlanEncoded(const ConvertOptions& options, const SizeArgument& size, Plan& plan) {
+  EncodedExportOptions& encoded = plan.encodedOptions;
+  encoded.kind = plan.extension == "webm"   ? EncodedKind::WebM
+                 : plan.extension == "webp" ? EncodedKind::Webp
+                                            : EncodedKind::Mp4;
+  encoded.width = size.width;
+  encoded.height = size.height;
+  encoded.quality = options.quality > 0 ? options.quality : -1;
+  encoded.crf = options.crf;
+  encoded.preset = options.preset;
+  encoded.fps = options.fpsGiven ? plan.settings.frameRate : 0;
+  if (!options.background.empty()) {
+    const auto colour = ParseColour(options.background);
+    if (!colour) return UsageProblem{"--background " + options.background + ": give a colour name or #rrggbb"};
+    encoded.background = *colour;
+  }
+  const int maxCrf = encoded.kind == EncodedKind::WebM ? 63 : 51;
+  if (options.crf < -1 || options.crf > maxCrf)
+    return UsageProblem{"--crf " + std::to_string(options.crf) + ": give 0 to " + std::to_string(maxCrf)};
+  static const char* const kPresets[] = {"",     "ultrafast", "superfast", "veryfast", "faster",
+                                         "fast", "medium",    "slow",      "slower",   "veryslow"};
+  if (std::find(std::begin(kPresets), std::end(kPresets), options.preset) == std::end(kPresets))
+    return UsageProblem{"--preset " + options.preset +
+                        ": give ultrafast, superfast, veryfast, faster, fast, medium, "
+                        "slow, slower or veryslow"};
   return std::nullopt;
 }
 
@@ -78,6 +110,19 @@ void ShareTheCores(const ConvertOptions& options, Plan& plan) {
 }
 
 }  // namespace
+
+std::optional<std::uint32_t> ParseColour(const std::string& text) {
+  static const std::pair<const char*, std::uint32_t> kNames[] = {
+      {"white", 0xFFFFFF}, {"black", 0x000000}, {"gray", 0x808080},   {"grey", 0x808080},  {"red", 0xFF0000},
+      {"green", 0x008000}, {"blue", 0x0000FF},  {"yellow", 0xFFFF00}, {"silver", 0xC0C0C0}};
+  const std::string lower = Lower(text);
+  for (const auto& [name, value] : kNames)
+    if (lower == name) return value;
+  if (lower.size() != 7 || lower[0] != '#' ||
+      !std::all_of(lower.begin() + 1, lower.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); }))
+    return std::nullopt;
+  return static_cast<std::uint32_t>(std::stoul(lower.substr(1), nullptr, 16));
+}
 
 std::optional<std::uint64_t> ParseMemorySize(const std::string& text) {
   std::size_t digits = 0;
@@ -107,9 +152,11 @@ std::optional<std::uint64_t> ParseMemorySize(const std::string& text) {
 std::variant<Plan, UsageProblem> MakePlan(const ConvertOptions& options) {
   Plan plan;
   const auto kind = NormalisedKind(options.to);
-  if (!kind) return UsageProblem{"--to " + options.to + ": choose avi, swf, bmp, tga, jpg, gif, png or tiff"};
+  if (!kind)
+    return UsageProblem{"--to " + options.to + ": choose avi, swf, mp4, webm, webp, bmp, tga, jpg, gif, png or tiff"};
   plan.extension = *kind;
   plan.video = plan.extension == "avi" || plan.extension == "swf";
+  plan.encoded = plan.extension == "mp4" || plan.extension == "webm" || plan.extension == "webp";
 
   if (!IsSmallNumber(options.fps) || std::stoi(options.fps) < 1 || std::stoi(options.fps) > kMaxFps)
     return UsageProblem{"--fps " + options.fps + ": give whole frames per second, 1 to " + std::to_string(kMaxFps)};
@@ -147,6 +194,7 @@ std::variant<Plan, UsageProblem> MakePlan(const ConvertOptions& options) {
   plan.sequence.quality = options.quality > 0 ? options.quality : -1;
   plan.sequence.width = size.width;
   plan.sequence.height = size.height;
+  if (auto problem = PlanEncoded(options, size, plan)) return *problem;
   if (auto problem = PlaceOutputs(options, plan)) return *problem;
   plan.settings.outputFolder = plan.outputFolder;
   ShareTheCores(options, plan);

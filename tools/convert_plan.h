@@ -9,14 +9,19 @@
 #include <variant>
 
 #include "engine/conversion.h"
+#include "engine/encoded_export.h"
 #include "engine/sequence_export.h"
 #include "tools/convert_options.h"
 
 namespace reelmill {
 
 struct Plan {
-  std::string extension;  // avi, swf, or the sequence format
+  std::string extension;  // avi, swf, mp4, webm, webp, or the sequence format
   bool video = false;     // avi or swf: recorded, then written from the frames
+  bool encoded = false;   // mp4, webm or webp: encoded straight from the decoder
+  EncodedExportOptions encodedOptions;
+  // One output file per input (a video of any kind), not a sequence.
+  bool OneFile() const { return video || encoded; }
   ConversionSettings settings;
   OutputTiming timing = OutputTiming::Real;
   SequenceOptions sequence;
@@ -35,6 +40,9 @@ struct UsageProblem {
 };
 
 std::variant<Plan, UsageProblem> MakePlan(const ConvertOptions& options);
+
+// A colour by name (white, black, ...) or as #rrggbb; nullopt for anything else.
+std::optional<std::uint32_t> ParseColour(const std::string& text);
 
 // "1536M", "2G", "2GiB", "512MB" or plain bytes (units of 1024); nullopt for
 // anything else.

@@ -72,17 +72,17 @@ Verdict Triage::Judge(const Task& task, bool own) {
     }
   }
   const std::string key = OutputKey(
-      plan_.video ? task.output : SequenceFolderOf(task.folder, plan_.extension) + FileNameOf(task.item.path));
+      plan_.OneFile() ? task.output : SequenceFolderOf(task.folder, plan_.extension) + FileNameOf(task.item.path));
   const auto [claim, fresh] = outputs_.emplace(key, task.number);
   if (!own) return Drop();
   if (!fresh)
     return Refused(ProblemCode::Collision,
                    "refused: its output " + key + " would overwrite that of input " + std::to_string(claim->second));
-  if (!reportKey_.empty() && (key == reportKey_ || (plan_.video && SameFile(task.output, reportKey_))))
+  if (!reportKey_.empty() && (key == reportKey_ || (plan_.OneFile() && SameFile(task.output, reportKey_))))
     return Refused(ProblemCode::Collision, "refused: its output " + key + " is the report file of this run");
   // A GIF where the output would go is somebody's file, maybe another
   // input of this very batch: never replaced by a video.
-  if (plan_.video && StartsLikeAGif(task.output))
+  if (plan_.OneFile() && StartsLikeAGif(task.output))
     return Refused(ProblemCode::OutputIsInput,
                    "refused: its output " + task.output + " is a GIF file, which converting would replace");
   return Verdict{};
@@ -95,7 +95,7 @@ bool OutputsComplete(const Plan& plan, const Task& task) {
     const auto output = ModifiedAt(path);
     return output && NotOlder(*output, *input);
   };
-  if (plan.video) return newer(task.output);
+  if (plan.OneFile()) return newer(task.output);
   const auto data = ReadFileBytes(task.item.path);
   if (!data) return false;
   // Every frame the blocks announce is there: complete. Otherwise complete

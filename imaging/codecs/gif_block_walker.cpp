@@ -1,5 +1,7 @@
 #include "imaging/codecs/gif_block_walker.h"
 
+#include <string_view>
+
 #include "imaging/byte_reader.h"
 
 namespace reelmill {
@@ -167,6 +169,28 @@ std::optional<AssembledGifFrame> GifBlockWalker::AssembleFrame() {
                      begin + static_cast<std::ptrdiff_t>(offset_));
   frame.image.push_back(kTrailer);
   return frame;
+}
+
+int GifLoopCount(std::span<const std::uint8_t> data) {
+  GifBlockWalker walker(data);
+  if (!walker.Valid()) return 1;
+  do {
+    const std::size_t at = walker.Offset();
+    const GifBlockKind kind = walker.KindAt(at);
+    if (kind == GifBlockKind::ImageDescriptor || kind == GifBlockKind::Trailer) break;
+    if (kind != GifBlockKind::ApplicationExtension) continue;
+    // 21 FF 0B, the 11-byte name, then the sub-block 03 01 <count, 16 bits>.
+    ByteReader reader(data.subspan(at));
+    const auto head = reader.Bytes(3);
+    const auto name = reader.Bytes(11);
+    const auto size = reader.U8();
+    const auto id = reader.U8();
+    const auto count = reader.U16le();
+    if (!head || !name || !size || !id || !count || *size < 3 || *id != 1) continue;
+    const std::string_view text(reinterpret_cast<const char*>(name->data()), name->size());
+    if (text == "NETSCAPE2.0" || text == "ANIMEXTS1.0") return *count;
+  } while (walker.Advance());
+  return 1;
 }
 
 }  // namespace reelmill

@@ -109,6 +109,10 @@ bool GifReader::FailFromLibrary() {
 
 bool GifReader::Open() {
   if (handle_ || error_ != GifError::None) return false;
+  // Data that does not begin as a GIF begins is no GIF, however short.
+  static constexpr char kSignature[] = "GIF8";
+  const std::size_t checked = std::min<std::size_t>(data_.size(), 4);
+  if (data_.empty() || std::memcmp(data_.data(), kSignature, checked) != 0) return Fail(GifError::NotGif);
   int code = 0;
   GifFileType* gif = DGifOpen(&input_, ReadInput, &code);
   if (gif == nullptr) {

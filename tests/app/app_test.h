@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "app/file_list_model.h"
 #include "app/conversion_driver.h"
+#include "app/file_list_model.h"
 #include "app/main_window.h"
 #include "app/preview_widget.h"
 #include "app/window_actions.h"
@@ -75,7 +75,14 @@ struct WindowEnv {
   // what it found is taken up: the pass under way no longer waits on it.
   bool WaitForStream() {
     const FramePlayer& player = window.Preview().Player();
-    return QTest::qWaitFor([&] { return player.Info().finished && (player.Playing() || !player.Active()); }, 60000);
+    // The stream's news reaches the player through the event loop, so its
+    // first frame may show a moment after the stream says it has finished.
+    return QTest::qWaitFor(
+        [&] {
+          const auto info = player.Info();
+          return info.finished && (player.Playing() || !player.Active()) && (player.CurrentImage() || info.refused);
+        },
+        60000);
   }
   // Advances the manual time in steps of `step` until `done` holds; while
   // the preview waits for a frame from its decoding thread, or the window for

@@ -59,7 +59,8 @@ std::vector<Shown> PlayOnce(FramePlayer& player, TestClock& clock) {
   bool ended = false;
   player.SetFrameShownHandler([&] {
     const auto image = player.CurrentImage();
-    shown.push_back({clock.Now(), player.CurrentFrame(), image ? *reinterpret_cast<const std::uint32_t*>(image->Row(0)) : 0u});
+    shown.push_back(
+        {clock.Now(), player.CurrentFrame(), image ? *reinterpret_cast<const std::uint32_t*>(image->Row(0)) : 0u});
   });
   player.SetPassEndedHandler([&] { ended = true; });
   player.StartPlayback();
@@ -106,7 +107,7 @@ TEST(FramePlayer, ADamagedFileEndsItsPassAtTheDamageAndARefusedOneNeverStarts) {
   player.StartPlayback();
   ASSERT_TRUE(clock.RunUntil(player, [&] { return player.Info().finished && !player.Active(); }));
   EXPECT_TRUE(player.Info().refused);
-  EXPECT_EQ(ProblemText(player.Info().problem), "the file ends early");
+  EXPECT_EQ(ProblemText(player.Info().problem), "not a GIF file (it does not start with \"GIF8\")");
   EXPECT_EQ(player.CurrentImage(), nullptr);
 }
 

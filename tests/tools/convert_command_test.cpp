@@ -269,7 +269,7 @@ TEST(ConvertCommand, UsageErrorsExitWithTwoAndAHint) {
   const std::string g = " " + Quoted(gif);
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"", "no GIF files given"},
-      {"--to webm" + g, "--to webm: choose avi, swf"},
+      {"--to mkv" + g, "--to mkv: choose avi, swf, mp4, webm, webp"},
       {"--size 0x5" + g, "--size 0x5: give WIDTHxHEIGHT with sides of 1 to 5000"},
       {"--size big" + g, "--size big: give WIDTHxHEIGHT"},
       {"--size 5001x10" + g, "--size 5001x10: give WIDTHxHEIGHT"},
