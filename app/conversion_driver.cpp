@@ -19,6 +19,7 @@
 #include "app/window_actions.h"
 #include "engine/background_conversion.h"
 #include "engine/conversion.h"
+#include "engine/encoded_export.h"
 #include "engine/input_guard.h"
 #include "engine/scale_image.h"
 #include "engine/work_paths.h"
@@ -109,17 +110,25 @@ void ConversionDriver::ConvertAll() {
 
 void ConversionDriver::StartFile() {
   UpdateProgress();
-  // The output is the engine's, made on its own thread; the pass shows the
-  // file meanwhile, in real time.
+  // The output is the engine's, made on its own thread. A recorded kind
+  // follows the file's pass in real time, which the preview shows
+  // meanwhile; the others go at full speed while the preview holds the
+  // file's first frame.
   conversion_ = std::make_unique<BackgroundConversion>(window_.Settings(), window_.WorkFolder(), window_.CurrentFile());
-  window_.PlayPass();
+  if (Encoding())
+    window_.ShowFileUnplayed();
+  else
+    window_.PlayPass();
 }
+
+bool ConversionDriver::Encoding() const { return EncodedKindOf(window_.Settings().outputKind).has_value(); }
 
 // ---- Timers -----------------------------------------------------------------
 
 void ConversionDriver::UpdateProgress() {
   const FramePlayer& player = window_.Preview().Player();
-  window_.FrameBox().setText(QString::number(player.CurrentFrame()));
+  const bool encoding = conversion_ && Encoding();
+  window_.FrameBox().setText(QString::number(encoding ? conversion_->ImagesDone() : player.CurrentFrame()));
   const int rows = window_.Model().Count();
   const int percent = rows > 0 ? (listPosition_ + 1) * 100 / rows : 0;
   window_.PercentLabel().setText(QStringLiteral("%1%").arg(percent));
@@ -131,7 +140,9 @@ void ConversionDriver::Timer1Tick() {
   FramePlayer& player = window_.Preview().Player();
   player.Refresh();
   const int frames = player.FrameCount();
-  window_.Trackbar().setValue(frames > 0 ? player.CurrentFrame() * 100 / frames : 0);
+  // The position is the pass's, or how far the encoder has come.
+  const long long at = conversion_ && Encoding() ? conversion_->ImagesDone() : player.CurrentFrame();
+  window_.Trackbar().setValue(frames > 0 ? static_cast<int>(std::min<long long>(at * 100 / frames, 100)) : 0);
   if (Converting()) {
     // The file is done once its output is written and its pass has shown
     // the last frame for its whole time (a file without frames has no pass).

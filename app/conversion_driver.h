@@ -1,10 +1,10 @@
 #pragma once
-// "Convert", "Convert All" and the exports. An AVI or SWF is made on a
-// thread of its own by the engine, as reelmill-convert makes it (real
-// timing: output frame k shows what the GIF shows at k / fps), while the
-// preview plays the file once in real time; timer 1 follows the pass and
-// ends the file once both are done, timer 2 starts the next row of Convert
-// All. Files that fail or are damaged are collected and shown when the
+// "Convert", "Convert All" and the exports. Each output is made on a thread
+// of its own by the engine, as reelmill-convert makes it. For an AVI or SWF
+// (real timing: output frame k shows what the GIF shows at k / fps) the
+// preview plays the file once in real time meanwhile; an MP4, WebM or WebP
+// is made at full speed. Timer 1 follows the work and ends the file once it
+// is done, timer 2 starts the next row of Convert All. Files that fail or are damaged are collected and shown when the
 // command ends.
 
 #include <QObject>
@@ -66,6 +66,8 @@ class ConversionDriver final : public QObject {
   // Starts the current file: its conversion in the background and its pass
   // in the preview.
   void StartFile();
+  // The output kind is made at full speed, without a pass (MP4, WebM, WebP).
+  bool Encoding() const;
   void FinishFile();
   void TakeOutcome();
   void RunSequenceExport(const std::string& path, const std::string& extension, const std::string& folder);

@@ -398,6 +398,15 @@ void MainWindow::PlayPass() {
   TogglePreview();
 }
 
+void MainWindow::ShowFileUnplayed() {
+  preview_->Player().StopPlayback();
+  previewPlaying_ = false;
+  if (preview_->Player().FilePath() != currentFile_) preview_->Load(currentFile_);
+  ShowConversionState();
+  timer1_->Start(100);
+  ShowFrameCount();
+}
+
 void MainWindow::EndPass() {
   preview_->Player().StopPlayback();
   previewPlaying_ = false;

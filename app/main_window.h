@@ -55,6 +55,9 @@ class MainWindow final : public QWidget {
   // The pass a conversion shows of the current file, and its end.
   void PlayPass();
   void EndPass();
+  // The current file shown at its first frame while its output is made at
+  // full speed, and the timer following that work started.
+  void ShowFileUnplayed();
   void RefreshFileCount();
   // Makes row `row` selected, focused and current, as Convert All walks the
   // list: its path becomes the current file and its size the settings' size.

@@ -92,7 +92,8 @@ QStringList ToList(const Strings& items) {
 OutputPage::OutputPage(Desktop& desktop, QWidget* parent) : QWidget(parent), desktop_(desktop) {
   setObjectName(QStringLiteral("outputPage"));
   kind_ = NewList(this, QStringLiteral("outputKind"), QStringLiteral("Convert To:"),
-                  {QStringLiteral("Flash(SWF)"), QStringLiteral("Video(AVI)"), QStringLiteral("Image Sequence")});
+                  {QStringLiteral("Flash(SWF)"), QStringLiteral("Video(AVI)"), QStringLiteral("Image Sequence"),
+                   QStringLiteral("Video(MP4)"), QStringLiteral("Video(WebM)"), QStringLiteral("Animated WebP")});
   format_ = NewList(this, QStringLiteral("imageFormat"), QStringLiteral("Image Format:"),
                     {"BMP", "TGA", "JPG", "GIF", "PNG", "TIFF"});
   // A frame rate below 1 would make the writers divide by zero.
@@ -160,9 +161,12 @@ void OutputPage::KindChosen() {
 
 void OutputPage::ShowKindControls() {
   const bool sequence = values_.outputKind == QLatin1String("Image Sequence");
+  // MP4, WebM and WebP keep each frame's own time: no rate applies to them.
+  const bool recorded =
+      values_.outputKind == QLatin1String("Flash(SWF)") || values_.outputKind == QLatin1String("Video(AVI)");
   for (QWidget* w : {static_cast<QWidget*>(formatLabel_), static_cast<QWidget*>(format_)}) w->setVisible(sequence);
   for (QWidget* w : {static_cast<QWidget*>(rateLabel_), static_cast<QWidget*>(rate_), static_cast<QWidget*>(fpsLabel_)})
-    w->setVisible(!sequence);
+    w->setVisible(recorded);
 }
 
 void OutputPage::FormatChosen() {

@@ -1,8 +1,9 @@
 #pragma once
-// One GIF converted to AVI or SWF on a thread of its own, so a window goes on
-// painting and answering while the frames are encoded. The output is what
-// reelmill-convert writes for the same settings with real timing: output
-// frame k shows what the GIF shows at k / fps.
+// One GIF converted on a thread of its own, so a window goes on painting and
+// answering while the frames are encoded. The output is what reelmill-convert
+// writes for the same settings: an AVI or SWF with real timing (output frame
+// k shows what the GIF shows at k / fps), an MP4, WebM or WebP with each
+// frame for its own time.
 
 #include <atomic>
 #include <functional>
@@ -25,12 +26,15 @@ class BackgroundConversion {
   BackgroundConversion& operator=(const BackgroundConversion&) = delete;
 
   bool Done() const { return done_.load(); }
+  // GIF frames encoded so far (MP4, WebM and WebP only).
+  long long ImagesDone() const { return imagesDone_.load(); }
   // The result, once Done().
   const ConversionOutcome& Outcome() const { return outcome_; }
 
  private:
   std::atomic<bool> cancel_{false};
   std::atomic<bool> done_{false};
+  std::atomic<long long> imagesDone_{0};
   ConversionOutcome outcome_;
   std::thread thread_;
 };

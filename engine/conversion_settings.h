@@ -10,6 +10,11 @@ namespace reelmill {
 inline constexpr std::string_view kOutputSwf = "Flash(SWF)";
 inline constexpr std::string_view kOutputAvi = "Video(AVI)";
 inline constexpr std::string_view kOutputSequence = "Image Sequence";
+// Made straight from the decoded frames at full speed, each frame for its
+// own time (no frame rate applies).
+inline constexpr std::string_view kOutputMp4 = "Video(MP4)";
+inline constexpr std::string_view kOutputWebm = "Video(WebM)";
+inline constexpr std::string_view kOutputWebp = "Animated WebP";
 
 struct ConversionSettings {
   std::string outputKind;           // one of the kinds above

@@ -140,7 +140,9 @@ const PixelImage& Prepared(const PixelImage& frame, const EncodedExportOptions& 
       return frame;
     }
   }
-  if (keepAlpha) return scratch;
+  // WebP keeps its pixels as they are; a WebM with alpha keeps the alpha
+  // but shows the background where a player ignores it.
+  if (keepAlpha && options.kind == EncodedKind::Webp) return scratch;
   const int red = options.background >> 16 & 0xFF, green = options.background >> 8 & 0xFF,
             blue = options.background & 0xFF;
   for (int y = 0; y < scratch.Height(); ++y) {
@@ -148,6 +150,12 @@ const PixelImage& Prepared(const PixelImage& frame, const EncodedExportOptions& 
     for (int x = 0; x < scratch.Width(); ++x, p += 4) {
       const int a = p[3];
       if (a == 255) continue;
+      if (keepAlpha) {
+        if (a == 0)
+          p[0] = static_cast<std::uint8_t>(blue), p[1] = static_cast<std::uint8_t>(green),
+          p[2] = static_cast<std::uint8_t>(red);
+        continue;
+      }
       p[0] = static_cast<std::uint8_t>((p[0] * a + blue * (255 - a) + 127) / 255);
       p[1] = static_cast<std::uint8_t>((p[1] * a + green * (255 - a) + 127) / 255);
       p[2] = static_cast<std::uint8_t>((p[2] * a + red * (255 - a) + 127) / 255);
@@ -158,6 +166,22 @@ const PixelImage& Prepared(const PixelImage& frame, const EncodedExportOptions& 
 }
 
 }  // namespace
+
+std::optional<EncodedKind> EncodedKindOf(std::string_view outputKind) {
+  if (outputKind == kOutputMp4) return EncodedKind::Mp4;
+  if (outputKind == kOutputWebm) return EncodedKind::WebM;
+  if (outputKind == kOutputWebp) return EncodedKind::Webp;
+  return std::nullopt;
+}
+
+EncodedExportOptions EncodedOptionsFrom(const ConversionSettings& settings, EncodedKind kind) {
+  EncodedExportOptions options;
+  options.kind = kind;
+  options.width = settings.width;
+  options.height = settings.height;
+  if (settings.quality < 100) options.quality = std::clamp(settings.quality, 10, 100);
+  return options;
+}
 
 const char* EncodedExtension(EncodedKind kind) {
   switch (kind) {
@@ -250,6 +274,7 @@ ConversionOutcome ExportEncoded(const std::string& gifPath, const std::string& o
     if (outcome.problem) return outcome;
     playedMs += ms;
     ++outcome.images;
+    if (options.imagesDone) options.imagesDone->store(outcome.images);
   }
   if ((outcome.problem = encoder.Close())) return outcome;
   outcome.ok = true;

@@ -9,7 +9,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "engine/conversion.h"
 #include "engine/memory_budget.h"
@@ -29,7 +31,16 @@ struct EncodedExportOptions {
   std::string preset;                   // encoder speed, x264's names
   int threads = 0;                      // for the encoder; 0: its own choice
   const std::atomic<bool>* cancel = nullptr;
+  std::atomic<long long>* imagesDone = nullptr;  // counts the GIF frames encoded, for a progress display
 };
+
+// The kind the window's "Convert To:" item names; none for the recorded kinds.
+std::optional<EncodedKind> EncodedKindOf(std::string_view outputKind);
+
+// What the window's settings ask of an encoded output: the declared size,
+// and a quality below 100 as a lossy quality (100 keeps each format's own
+// default: lossless WebP, the tuned crf).
+EncodedExportOptions EncodedOptionsFrom(const ConversionSettings& settings, EncodedKind kind);
 
 // The file name's extension for `kind`: "mp4", "webm" or "webp".
 const char* EncodedExtension(EncodedKind kind);

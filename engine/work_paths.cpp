@@ -45,7 +45,11 @@ std::string OutputPathFor(const std::string& folder, const std::string& gifPath,
   std::string name = FileNameOf(gifPath);
   const std::size_t keep = name.size() > 3 ? name.size() - 3 : 0;
   name.resize(keep);
-  name += outputKind == kOutputAvi ? "avi" : "swf";
+  name += outputKind == kOutputAvi    ? "avi"
+          : outputKind == kOutputMp4  ? "mp4"
+          : outputKind == kOutputWebm ? "webm"
+          : outputKind == kOutputWebp ? "webp"
+                                      : "swf";
   return folder + name;
 }
 

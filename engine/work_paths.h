@@ -17,7 +17,7 @@ std::string TempFramePath(const std::string& workFolder, const std::string& gifP
 // follows the files there, not the steps of the pass.
 std::vector<long long> RecordedSteps(const std::string& workFolder, const std::string& gifPath, long long totalSteps);
 // <folder><gif file name> with its last three characters replaced by
-// "avi" (Video(AVI)) or "swf" (Flash(SWF)).
+// "avi" (Video(AVI)), "swf" (Flash(SWF)), "mp4", "webm" or "webp".
 std::string OutputPathFor(const std::string& folder, const std::string& gifPath, std::string_view outputKind);
 // <folder>varnle_reelmill/<extension>/
 std::string SequenceFolderOf(const std::string& folder, const std::string& extension);

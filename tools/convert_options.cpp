@@ -14,7 +14,7 @@ void AddConvertOptions(CLI::App& app, ConvertOptions& options) {
       ->type_name("KIND")
       ->group(output);
   app.add_option("-o,--output", options.output,
-                 "Output folder (created when missing), or with one GIF and --to avi/swf the output file")
+                 "Output folder (created when missing), or with one GIF and a video or webp output the output file")
       ->default_val(".")
       ->type_name("PATH")
       ->group(output);

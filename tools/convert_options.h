@@ -13,7 +13,7 @@ namespace reelmill {
 
 struct ConvertOptions {
   std::string to = "avi";    // avi, swf, bmp, tga, jpg, gif, png or tiff (any case)
-  std::string output = ".";  // a folder, or with one input and --to avi/swf a file name
+  std::string output = ".";  // a folder, or with one input and a one-file output a file name
   std::string fps = "10";    // whole frames per second, checked
   bool fpsGiven = false;     // --fps was given (mp4, webm and webp keep each frame's own time without it)
   int crf = -1;              // mp4 and webm; -1: not given

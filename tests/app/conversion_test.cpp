@@ -2,6 +2,7 @@
 // AVI and SWF against the engine's bytes for the same file.
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -265,6 +266,54 @@ class ConversionTest : public QObject {
     for (const std::string& path : bad)
       QVERIFY(env.desktop.details[0].contains(QString::fromStdString(path) + ": the file ends early"));
     QVERIFY(env.OpenedPaths().isEmpty());  // nothing was written: no folder opens
+  }
+
+  // MP4, WebM and WebP go at full speed, without a pass: each row's file is
+  // written, a damaged file keeps its frames before the damage and is
+  // listed, the frame box counts the frames encoded, and no frame rate is
+  // offered.
+  void encodedKindsConvertAtFullSpeed_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("extension");
+    QTest::addColumn<int>("magicAt");
+    QTest::addColumn<QByteArray>("magic");
+    QTest::newRow("MP4") << "Video(MP4)"
+                         << "mp4" << 4 << QByteArray("ftyp");
+    QTest::newRow("WebM") << "Video(WebM)"
+                          << "webm" << 0 << QByteArray("\x1a\x45\xdf\xa3");
+    QTest::newRow("WebP") << "Animated WebP"
+                          << "webp" << 8 << QByteArray("WEBP");
+  }
+  void encodedKindsConvertAtFullSpeed() {
+    QFETCH(QString, kind);
+    QFETCH(QString, extension);
+    QFETCH(int, magicAt);
+    QFETCH(QByteArray, magic);
+    ConvertEnv env(kind);
+    QVERIFY(env.Find<QSpinBox>("frameRate")->isHidden());
+    QVERIFY(env.Find<QComboBox>("imageFormat")->isHidden());
+    auto cut = ScreenRecordingGif(32, 24, 12, 20);
+    cut.resize(cut.size() - 30);  // inside the last image
+    WriteAll(env.dir / "cut.gif", cut);
+    QVERIFY(env.AddFiles(QPaths({WriteGif(env.dir, "long.gif", {300, 300, 300}, 21, 11), env.dir / "cut.gif"})));
+    long long shownFrames = 0;
+    QObject::connect(&env.window.FrameBox(), &QLineEdit::textChanged,
+                     [&](const QString& text) { shownFrames = std::max(shownFrames, text.toLongLong()); });
+    const long long start = env.time.Now();
+    env.window.Actions().convertAll->trigger();
+    QVERIFY(env.Finish());
+    QVERIFY(env.time.Now() - start < 1000);  // the passes would take 9 s and more
+    for (const char* name : {"long.", "cut."}) {
+      QFile out(QString::fromStdString(env.Out(name + extension.toStdString())));
+      QVERIFY(out.open(QIODevice::ReadOnly));
+      QCOMPARE(out.read(magicAt + magic.size()).mid(magicAt), magic);
+    }
+    QCOMPARE(env.window.PercentLabel().text(), QString("100%"));
+    QCOMPARE(shownFrames, 11);  // the last file's frames before its damage
+    QCOMPARE(env.desktop.messages.size(), 1);
+    QVERIFY(env.desktop.messages[0].contains(QString::fromStdString(env.dir / "cut.gif") + ": "));
+    QVERIFY(env.desktop.messages[0].startsWith("These files are damaged"));
+    QCOMPARE(env.OpenedPaths(), QStringList{QString::fromStdString(env.Out(""))});
   }
 
   // The window writes what reelmill-convert writes with real timing: the

@@ -107,13 +107,13 @@ TEST(ExportEncoded, VideosHoldEachFrameForItsTimeWithTheirColoursSaid) {
   const Bytes still = Blocks(40, 30, {2});
   const Bytes clear = Blocks(32, 32, {10, 10}, 3);
   const std::vector<Case> cases = {
-      {"odd.mp4", odd, EncodedKind::Mp4, 0, "h264,202,102,yuv420p,tv,bt709,iec61966-2-1,bt709,3|0.210000"},
-      {"odd.webm", odd, EncodedKind::WebM, 0, "vp9,201,101,yuv420p,tv,bt709,iec61966-2-1,bt709,3|0.210000"},
-      {"delays.mp4", delays, EncodedKind::Mp4, 0, "h264,48,32,yuv420p,tv,bt709,iec61966-2-1,bt709,4|0.520000"},
-      {"delays.webm", delays, EncodedKind::WebM, 0, "vp9,48,32,yuv420p,tv,bt709,iec61966-2-1,bt709,4|0.520000"},
-      {"still.mp4", still, EncodedKind::Mp4, 0, "h264,40,30,yuv420p,tv,bt709,iec61966-2-1,bt709,1|0.100000"},
-      {"rate.mp4", delays, EncodedKind::Mp4, 25, "h264,48,32,yuv420p,tv,bt709,iec61966-2-1,bt709,13|0.520000"},
-      {"clear.webm", clear, EncodedKind::WebM, 0, "vp9,32,32,yuv420p,tv,bt709,iec61966-2-1,bt709,2|0.200000"},
+      {"odd.mp4", odd, EncodedKind::Mp4, 0, "h264,202,102,yuv420p,tv,smpte170m,iec61966-2-1,bt709,3|0.210000"},
+      {"odd.webm", odd, EncodedKind::WebM, 0, "vp9,201,101,yuv420p,tv,smpte170m,iec61966-2-1,bt709,3|0.210000"},
+      {"delays.mp4", delays, EncodedKind::Mp4, 0, "h264,48,32,yuv420p,tv,smpte170m,iec61966-2-1,bt709,4|0.520000"},
+      {"delays.webm", delays, EncodedKind::WebM, 0, "vp9,48,32,yuv420p,tv,smpte170m,iec61966-2-1,bt709,4|0.520000"},
+      {"still.mp4", still, EncodedKind::Mp4, 0, "h264,40,30,yuv420p,tv,smpte170m,iec61966-2-1,bt709,1|0.100000"},
+      {"rate.mp4", delays, EncodedKind::Mp4, 25, "h264,48,32,yuv420p,tv,smpte170m,iec61966-2-1,bt709,13|0.520000"},
+      {"clear.webm", clear, EncodedKind::WebM, 0, "vp9,32,32,yuv420p,tv,smpte170m,iec61966-2-1,bt709,2|0.200000"},
   };
   for (const Case& c : cases) {
     const std::string gif = dir / (c.name + ".gif"), out = dir / c.name;

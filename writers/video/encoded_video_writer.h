@@ -2,7 +2,7 @@
 // MP4 (H.264) and WebM (VP9) files through FFmpeg's libraries. Each frame
 // keeps its own time (variable frame rate), the last one included, so the
 // video lasts exactly as long as its frames; the pixels are converted to
-// 4:2:0 with the BT.709 matrix in limited range, and the stream and the
+// 4:2:0 with the BT.601 matrix in limited range, and the stream and the
 // container say so. VP9 keeps any size exactly. H.264's 4:2:0 holds only even
 // sides (its headers crop in steps of two): an odd side gets one pixel more,
 // a copy of the edge, so nothing is stretched or smeared. The file is written under a
