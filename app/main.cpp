@@ -97,7 +97,7 @@ int main(int argc, char* argv[]) {
   QApplication::setApplicationName(QStringLiteral("reelmill"));
   QApplication::setApplicationDisplayName(reelmill::kProductName);
   QApplication::setApplicationVersion(reelmill::kProductVersion);
-  QApplication::setDesktopFileName(QStringLiteral("reelmill"));
+  QApplication::setDesktopFileName(reelmill::kDesktopFileName);
   QApplication::setWindowIcon(reelmill::AppIcon());
 
   reelmill::QtDesktop desktop;

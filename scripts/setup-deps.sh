@@ -17,7 +17,8 @@ packages=(
 for group in "$@"; do
   case "$group" in
     --tests) packages+=(ffmpeg imagemagick webp gdk-pixbuf-tests xauth xvfb fonts-dejavu-core parallel
-      dbus at-spi2-core python3-pyatspi) ;;
+      dbus at-spi2-core python3-pyatspi
+      desktop-file-utils appstream) ;;
     # libclang-rt holds libFuzzer and the sanitizer runtimes; llvm the symbolizer.
     --fuzz) packages+=(clang-14 libclang-rt-14-dev llvm-14) ;;
   esac
