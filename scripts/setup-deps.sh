@@ -13,12 +13,13 @@ packages=(
   libimagequant-dev libpixman-1-dev libdeflate-dev
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev libwebp-dev
   qt6-base-dev qt6-svg-dev
+  help2man
 )
 for group in "$@"; do
   case "$group" in
     --tests) packages+=(ffmpeg imagemagick webp gdk-pixbuf-tests xauth xvfb fonts-dejavu-core parallel
       dbus at-spi2-core python3-pyatspi
-      desktop-file-utils appstream) ;;
+      man-db desktop-file-utils appstream) ;;
     # libclang-rt holds libFuzzer and the sanitizer runtimes; llvm the symbolizer.
     --fuzz) packages+=(clang-14 libclang-rt-14-dev llvm-14) ;;
   esac
