@@ -13,7 +13,7 @@ packages=(
   libimagequant-dev libpixman-1-dev libdeflate-dev
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev libwebp-dev
   qt6-base-dev qt6-svg-dev
-  help2man
+  help2man bash-completion
 )
 for group in "$@"; do
   case "$group" in
