@@ -50,7 +50,11 @@ int main(int argc, char* argv[]) {
   parser.setApplicationDescription(QStringLiteral("Converts animated GIFs to AVI, SWF or image sequences."));
   parser.addPositionalArgument(QStringLiteral("GIF"), QStringLiteral("GIF files to put in the list."),
                                QStringLiteral("[GIF...]"));
-  const QCommandLineOption help = parser.addHelpOption();
+  // Not addHelpOption(): its --help-all is for Qt's own options, which this
+  // parser refuses, and would have gone on to open the window.
+  const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                QStringLiteral("Displays help on commandline options."));
+  parser.addOption(help);
   const QCommandLineOption version = parser.addVersionOption();
   if (!parser.parse(arguments)) {
     std::fprintf(stderr, "reelmill: %s\nRun with --help for more information.\n", qPrintable(parser.errorText()));
@@ -93,7 +97,7 @@ int main(int argc, char* argv[]) {
   QApplication::setApplicationName(QStringLiteral("reelmill"));
   QApplication::setApplicationDisplayName(reelmill::kProductName);
   QApplication::setApplicationVersion(reelmill::kProductVersion);
-  QApplication::setDesktopFileName(QStringLiteral("reelmill"));
+  QApplication::setDesktopFileName(reelmill::kDesktopFileName);
   QApplication::setWindowIcon(reelmill::AppIcon());
 
   reelmill::QtDesktop desktop;

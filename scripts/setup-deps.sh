@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Reelmill needs to build and test.
 # Idempotent: apt-get runs only when something is missing.
-#   scripts/setup-deps.sh          build and run
+#   scripts/setup-deps.sh          build, run and package (scripts/package.sh)
 #   scripts/setup-deps.sh --tests  also the independent checkers used by tests
 #   scripts/setup-deps.sh --fuzz   also clang and libFuzzer (scripts/fuzz.sh)
 set -euo pipefail
@@ -13,11 +13,14 @@ packages=(
   libimagequant-dev libpixman-1-dev libdeflate-dev
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev libwebp-dev
   qt6-base-dev qt6-svg-dev
+  # manual pages, bash completion, and the Debian package (cpack needs file for dpkg-shlibdeps)
+  help2man bash-completion file dpkg-dev
 )
 for group in "$@"; do
   case "$group" in
     --tests) packages+=(ffmpeg imagemagick webp gdk-pixbuf-tests xauth xvfb fonts-dejavu-core parallel
-      dbus at-spi2-core python3-pyatspi) ;;
+      dbus at-spi2-core python3-pyatspi
+      man-db desktop-file-utils appstream lintian) ;;
     # libclang-rt holds libFuzzer and the sanitizer runtimes; llvm the symbolizer.
     --fuzz) packages+=(clang-14 libclang-rt-14-dev llvm-14) ;;
   esac

@@ -65,6 +65,8 @@ std::optional<JpegFrameSize> ParseFrameSize(const std::string& text) {
 
 CLI::App* AddMuxCommand(CLI::App& app, MuxOptions& options) {
   CLI::App* mux = app.add_subcommand("mux", "Build one AVI or SWF from JPEG frame files, without re-encoding them");
+  // Its own footer: the one it would take from the converter speaks of batches.
+  mux->footer("Exit status: 0 the file was written, 1 it could not be made, 2 usage error.");
   mux->add_option("--to", options.to, "Output kind: avi (Motion-JPEG video) or swf (movie of JPEG frames)")
       ->required()
       ->check(CLI::IsMember({"avi", "swf"}));

@@ -17,8 +17,10 @@
 
 int main(int argc, char** argv) {
   using namespace reelmill;
-  CLI::App app{"Reelmill: converts animated GIFs to MP4, WebM, animated WebP, Motion-JPEG AVI, SWF movies or image sequences",
-               "reelmill-convert"};
+  CLI::App app{
+      "Reelmill: converts animated GIFs to Motion-JPEG AVI, SWF movies, MP4, WebM, animated WebP or image "
+      "sequences",
+      "reelmill-convert"};
   app.require_subcommand(0, 1);
   app.set_version_flag("--version", std::string("reelmill-convert ") + REELMILL_VERSION);
 

@@ -4,6 +4,7 @@
 // clock; painting.
 
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -12,9 +13,11 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <filesystem>
 
 #include "app/file_probe.h"
 #include "app/option_pages.h"
+#include "app/output_folder.h"
 #include "app/preview_widget.h"
 #include "app/window_actions.h"
 #include "engine/frame_recorder.h"
@@ -46,6 +49,20 @@ class OptionPagesTest : public QObject {
     QCOMPARE(env.window.Tabs().tabText(0) + env.window.Tabs().tabText(1) + env.window.Tabs().tabText(2),
              QString("  Output  Resize  Effect"));
     QCOMPARE(env.window.windowTitle(), QString("Reelmill"));
+  }
+
+  // Beside the program as in its build folder; never in the bin folder of an
+  // installation, which root could write to.
+  void writesBesideTheProgramOnlyWhereItIsNotInstalled() {
+    TempDir root;
+    const std::string bin = root / "bin/";
+    std::filesystem::create_directories(bin);
+    QCOMPARE(DefaultOutputFolder(bin), bin);
+    std::filesystem::create_directories(root / "share/doc/reelmill");
+    WriteAll(root / "share/doc/reelmill/varnle_Reelmill.html", {});
+    const std::string installed = DefaultOutputFolder(bin);
+    QVERIFY2(installed != bin, installed.c_str());
+    QVERIFY(QFileInfo(QString::fromStdString(installed)).isDir());
   }
 
   void theKindShowsItsControls_data() {
