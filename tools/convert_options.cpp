@@ -6,11 +6,13 @@ namespace reelmill {
 
 void AddConvertOptions(CLI::App& app, ConvertOptions& options) {
   const std::string output = "Output";
-  app.add_option("--to", options.to,
-                 "avi (Motion-JPEG video), swf (movie of JPEG frames), mp4 (H.264, 4:2:0), webm (VP9, 4:2:0, with "
-                 "alpha when the GIF has transparent pixels), webp (animated, lossless unless --quality), or an image "
-                 "sequence: bmp, tga, jpg, gif, png, tiff (any case; jpeg and tif too)")
-      ->default_val("avi")
+  app.add_option(
+         "--to", options.to,
+         "avi (Motion-JPEG video), swf (movie of JPEG frames), mp4 (H.264, 4:2:0), webm (VP9, 4:2:0, with "
+         "alpha when the GIF has transparent pixels), webp (animated, lossless unless --quality), or an image "
+         "sequence: bmp, tga, jpg, gif, png, tiff (any case; jpeg and tif too); without it, what -o's file name "
+         "ends in, else avi")
+      ->default_str("avi")
       ->type_name("KIND")
       ->group(output);
   app.add_option("-o,--output", options.output,
@@ -37,8 +39,8 @@ void AddConvertOptions(CLI::App& app, ConvertOptions& options) {
       ->type_name("NAME")
       ->group(output);
   app.add_option("--background", options.background,
-                 "mp4, and webm of opaque GIFs: the colour transparent pixels show, a name or #rrggbb (default: "
-                 "white, as web pages show GIFs)")
+                 "mp4 and webm: the colour transparent pixels show (a webm keeps them transparent where its player "
+                 "reads alpha), a name or #rrggbb (default: white, as web pages show GIFs)")
       ->type_name("COLOR")
       ->group(output);
   app.add_option("--fps", options.fps,

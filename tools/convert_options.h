@@ -12,7 +12,7 @@ class App;
 namespace reelmill {
 
 struct ConvertOptions {
-  std::string to = "avi";    // avi, swf, bmp, tga, jpg, gif, png or tiff (any case)
+  std::string to;            // avi, swf, mp4, webm, webp or a sequence (any case); empty: not given
   std::string output = ".";  // a folder, or with one input and a one-file output a file name
   std::string fps = "10";    // whole frames per second, checked
   bool fpsGiven = false;     // --fps was given (mp4, webm and webp keep each frame's own time without it)

@@ -70,6 +70,13 @@ std::optional<UsageProblem> PlaceOutputs(const ConvertOptions& options, Plan& pl
 // The options of MP4, WebM and WebP. A frame rate is taken only when given:
 // by default every GIF frame keeps its own duration.
 std::optional<UsageProblem> PlanEncoded(const ConvertOptions& options, const SizeArgument& size, Plan& plan) {
+  // An encoder option the output kind has no use for would be dropped in
+  // silence, and the user would take the file for what they asked.
+  const bool video = plan.extension == "mp4" || plan.extension == "webm";
+  if (!video && options.crf != -1) return UsageProblem{"--crf applies to mp4 and webm, not " + plan.extension};
+  if (!video && !options.preset.empty()) return UsageProblem{"--preset applies to mp4 and webm, not " + plan.extension};
+  if (!video && !options.background.empty())
+    return UsageProblem{"--background applies to mp4 and webm, not " + plan.extension};
   EncodedExportOptions& encoded = plan.encodedOptions;
   encoded.kind = plan.extension == "webm"   ? EncodedKind::WebM
                  : plan.extension == "webp" ? EncodedKind::Webp
@@ -151,9 +158,15 @@ std::optional<std::uint64_t> ParseMemorySize(const std::string& text) {
 
 std::variant<Plan, UsageProblem> MakePlan(const ConvertOptions& options) {
   Plan plan;
-  const auto kind = NormalisedKind(options.to);
-  if (!kind)
-    return UsageProblem{"--to " + options.to + ": choose avi, swf, mp4, webm, webp, bmp, tga, jpg, gif, png or tiff"};
+  // Without --to, "-o clip.mp4" says the kind, as users of other converters expect.
+  std::string to = options.to;
+  if (to.empty()) {
+    to = "avi";
+    for (const char* named : {"swf", "mp4", "webm", "webp"})
+      if (HasExtension(options.output, named) && !IsDirectory(options.output)) to = named;
+  }
+  const auto kind = NormalisedKind(to);
+  if (!kind) return UsageProblem{"--to " + to + ": choose avi, swf, mp4, webm, webp, bmp, tga, jpg, gif, png or tiff"};
   plan.extension = *kind;
   plan.video = plan.extension == "avi" || plan.extension == "swf";
   plan.encoded = plan.extension == "mp4" || plan.extension == "webm" || plan.extension == "webp";

@@ -6,6 +6,7 @@
 
 #include <sys/stat.h>
 
+#include <array>
 #include <cmath>
 #include <filesystem>
 
@@ -263,6 +264,52 @@ TEST(ConvertCommand, SequencesLandWhereTheWindowsImageSequencePutsThem) {
   EXPECT_EQ(ws.OutputEntries(), 3u + 3u + 3u);
 }
 
+// The colour of the video's first frame at (x, y), as ffmpeg decodes it.
+std::array<int, 3> FirstFramePixel(const std::string& video, int width, int x, int y) {
+  const std::string rgb =
+      testing::RunCapture("ffmpeg -v error -i " + Quoted(video) + " -frames:v 1 -f rawvideo -pix_fmt rgb24 -");
+  const std::size_t at = (std::size_t(y) * width + x) * 3;
+  if (rgb.size() < at + 3) return {-1, -1, -1};
+  return {static_cast<unsigned char>(rgb[at]), static_cast<unsigned char>(rgb[at + 1]),
+          static_cast<unsigned char>(rgb[at + 2])};
+}
+
+TEST(ConvertCommand, VideoAndWebpOutputsFollowTheirOptions) {
+  if (!testing::HaveTool("ffmpeg") || !testing::HaveTool("webpmux")) GTEST_SKIP() << "ffmpeg/webpmux not installed";
+  const Workspace ws;
+  // Left half transparent, right half colour 0 (black), two frames.
+  testing::GifBuilder builder(32, 32);
+  for (int f = 0; f < 2; ++f) {
+    testing::GifFrameSpec frame;
+    frame.width = frame.height = 32;
+    frame.transparentIndex = 3;
+    for (int i = 0; i < 32 * 32; ++i) frame.indices.push_back(i % 32 < 16 ? 3 : static_cast<std::uint8_t>(f));
+    builder.Frame(frame);
+  }
+  const std::string gif = Quoted(ws.Write("clear.gif", builder.Bytes()));
+  const std::string out = Quoted(ws.out.Path());
+  ASSERT_EQ(ws.Run("--quiet --to mp4 -o " + out + " " + gif).status, 0);
+  ASSERT_EQ(ws.Run("--quiet --to webm -o " + out + " " + gif).status, 0);
+  ASSERT_EQ(ws.Run("--quiet --to webp --quality 75 -o " + out + " " + gif).status, 0);
+  const std::string named = ws.out / "named.mp4";
+  ASSERT_EQ(ws.Run("--quiet --crf 40 --preset ultrafast --background '#0000ff' -o " + Quoted(named) + " " + gif).status,
+            0);
+  EXPECT_EQ(ws.OutputEntries(), 4u);
+
+  // Transparent pixels show white by default and the colour asked for; x264
+  // writes the settings it ran with into the stream.
+  const auto white = FirstFramePixel(ws.out / "clear.mp4", 32, 4, 16);
+  const auto blue = FirstFramePixel(named, 32, 4, 16);
+  for (int c = 0; c < 3; ++c) {
+    EXPECT_NEAR(white[c], 255, 8) << c;
+    EXPECT_NEAR(blue[c], c == 2 ? 255 : 0, 8) << c;
+  }
+  const std::string settings = testing::Text(testing::ReadAll(named), 0, std::size_t(fs::file_size(named)));
+  for (const char* used : {"crf=40.0", "subme=0"}) EXPECT_NE(settings.find(used), std::string::npos) << used;
+  EXPECT_NE(testing::RunCapture("webpmux -info " + Quoted(ws.out / "clear.webp")).find("lossy"), std::string::npos);
+  EXPECT_EQ(testing::Text(testing::ReadAll(ws.out / "clear.webm"), 0, 4), "\x1A\x45\xDF\xA3");
+}
+
 TEST(ConvertCommand, UsageErrorsExitWithTwoAndAHint) {
   const Workspace ws;
   const std::string gif = ws.Write("u.gif", BlockGif(2, 16, 16, 10));
@@ -286,6 +333,13 @@ TEST(ConvertCommand, UsageErrorsExitWithTwoAndAHint) {
        "--files-from " + ws.in / "nolist.txt" + ": No such file or directory"},
       {"--to png -o out.avi" + g, "-o out.avi: the output kind is png"},
       {"-o two.avi" + g + g, "-o two.avi names one output file, so give exactly one GIF file"},
+      {"--to mp4 --crf 52" + g, "--crf 52: give 0 to 51"},
+      {"--to webm --crf 64" + g, "--crf 64: give 0 to 63"},
+      {"--to mp4 --preset quick" + g, "--preset quick: give ultrafast,"},
+      {"--to webm --background mauve" + g, "--background mauve: give a colour name or #rrggbb"},
+      {"--crf 20" + g, "--crf applies to mp4 and webm, not avi"},
+      {"--to webp --preset slow" + g, "--preset applies to mp4 and webm, not webp"},
+      {"--to png --background red" + g, "--background applies to mp4 and webm, not png"},
       {"--bogus" + g, "--bogus"}};
   for (const auto& [arguments, message] : cases) {
     const bool namesOutput = arguments.find("-o ") != std::string::npos;
