@@ -1,6 +1,6 @@
 #pragma once
 // What can be learned of an input before converting it: whether it is a GIF
-// at all, and the size of its screen, on which its memory depends. Named
+// at all, and the size of its screen as decoded, on which its memory depends. Named
 // pipes and devices are refused without being opened.
 
 #include <cstdint>

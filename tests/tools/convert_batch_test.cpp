@@ -357,6 +357,17 @@ TEST(ConvertBatch, FilesShareOneMemoryBudget) {
   EXPECT_NE(large.err.find(" MiB of memory, more than the limit of 64 MiB; --memory raises the limit"),
             std::string::npos)
       << large.err;
+  // A screen of 0 x 0 grows to hold its first image, and so does the memory
+  // the file is given.
+  testing::GifBuilder unsized(0, 0);
+  testing::GifFrameSpec wide;
+  wide.width = 3000, wide.height = 2;
+  wide.indices.assign(6000, 1);
+  const std::string grown = Quoted(ws.Write("grown.gif", unsized.Frame(wide).Frame(wide).Bytes()));
+  for (const char* kind : {"avi", "png", "mp4"}) {
+    const RunResult run = ws.Run(std::string("--quiet --to ") + kind + " -o " + Quoted(ws.out.Path()) + " " + grown);
+    EXPECT_EQ(run.status, 0) << kind << ": " << run.err;
+  }
   for (const char* bad : {"--memory 2X", "--memory 10M", "--memory G"})
     EXPECT_EQ(ws.Run(std::string(bad) + " " + inputs).status, 2) << bad;
   // An empty list is worth a word.
