@@ -235,9 +235,11 @@ ConversionOutcome ExportEncoded(const std::string& gifPath, const std::string& o
   const int width = scaling ? options.width : frame->Width();
   const int height = scaling ? options.height : frame->Height();
   if ((outcome.problem = SizeRefusal(options.kind, width, height))) return outcome;
-  // WebP keeps transparency always, WebM when the GIF shows any, MP4 never.
+  // WebP keeps transparency always, WebM when the GIF shows any (and the
+  // encoder can), MP4 never; what is not kept shows the background.
   const bool keepAlpha =
-      options.kind == EncodedKind::Webp || (options.kind == EncodedKind::WebM && ShowsTransparency(*data));
+      options.kind == EncodedKind::Webp ||
+      (options.kind == EncodedKind::WebM && ShowsTransparency(*data) && EncodedVideoWriter::AlphaFits(width, height));
   Encoder encoder;
   if ((outcome.problem = encoder.Open(outputPath, width, height, options, keepAlpha, GifLoopCount(*data))))
     return outcome;

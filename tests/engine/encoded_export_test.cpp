@@ -114,6 +114,9 @@ TEST(ExportEncoded, VideosHoldEachFrameForItsTimeWithTheirColoursSaid) {
       {"still.mp4", still, EncodedKind::Mp4, 0, "h264,40,30,yuv420p,tv,smpte170m,iec61966-2-1,bt709,1|0.100000"},
       {"rate.mp4", delays, EncodedKind::Mp4, 25, "h264,48,32,yuv420p,tv,smpte170m,iec61966-2-1,bt709,13|0.520000"},
       {"clear.webm", clear, EncodedKind::WebM, 0, "vp9,32,32,yuv420p,tv,smpte170m,iec61966-2-1,bt709,2|0.200000"},
+      // One transparent row of odd width: the encoder cannot keep its alpha.
+      {"strip.webm", Blocks(33, 1, {10}, 0), EncodedKind::WebM, 0,
+       "vp9,33,1,yuv420p,tv,smpte170m,iec61966-2-1,bt709,1|0.100000"},
   };
   for (const Case& c : cases) {
     const std::string gif = dir / (c.name + ".gif"), out = dir / c.name;

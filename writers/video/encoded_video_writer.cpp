@@ -110,8 +110,13 @@ Problem EncodedVideoWriter::SizeRefusal(VideoFormat format, int width, int heigh
                                             " x " + std::to_string(height));
 }
 
+bool EncodedVideoWriter::AlphaFits(int width, int height) { return height > 1 || width % 2 == 0 || width == 1; }
+
 Problem EncodedVideoWriter::Open(const std::string& path, int width, int height, const EncodedVideoOptions& options) {
   if (Problem refused = SizeRefusal(options.format, width, height)) return refused;
+  if (options.alpha && !AlphaFits(width, height))
+    return Refusal(ProblemCode::Settings, "VP9 keeps no transparency in frames of " + std::to_string(width) + " x " +
+                                              std::to_string(height) + " pixels");
   // The encoders' chatter is not for the user; failures come back as problems.
   av_log_set_level(AV_LOG_QUIET);
   auto state = std::make_unique<State>(path);

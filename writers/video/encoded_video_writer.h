@@ -46,6 +46,10 @@ class EncodedVideoWriter {
   // Why frames of `width` x `height` cannot be written as `format`, before
   // any work; no problem when they can.
   static Problem SizeRefusal(VideoFormat format, int width, int height);
+  // Whether VP9 frames of this size can keep an alpha plane: FFmpeg's VP9
+  // encoder reads past its own alpha buffers for one-row frames of odd
+  // width, so those are written without.
+  static bool AlphaFits(int width, int height);
 
   Problem Open(const std::string& path, int width, int height, const EncodedVideoOptions& options);
   // Frames come in time order, each of the size given to Open.
