@@ -2,8 +2,10 @@
 
 #include <pixman.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "imaging/codecs/row_convert.h"
 
@@ -60,6 +62,47 @@ PixmanImage Wrap(PixelImage& image) {
                                               static_cast<int>(image.Stride())));
 }
 
+// Each block of `blockWidth` x `blockHeight` pixels (fewer at the far edges)
+// becomes its average; colours weighted by their opacity, so transparent
+// pixels lend none.
+void AverageBlocks(PixelImage& image, int blockWidth, int blockHeight) {
+  const int bytes = image.BitCount() / 8;
+  const int width = (image.Width() + blockWidth - 1) / blockWidth;
+  const int height = (image.Height() + blockHeight - 1) / blockHeight;
+  ImageDescriptor descriptor;
+  descriptor.header = image.Header();
+  descriptor.header.width = width;
+  descriptor.header.height = height;
+  descriptor.redMask = image.RedMask();
+  descriptor.greenMask = image.GreenMask();
+  descriptor.blueMask = image.BlueMask();
+  PixelImage target;
+  if (!target.Create(descriptor)) return;
+  std::vector<std::uint64_t> sums(static_cast<std::size_t>(width) * 5);
+  for (int by = 0; by < height; ++by) {
+    std::fill(sums.begin(), sums.end(), 0);
+    const int rowEnd = std::min(image.Height(), (by + 1) * blockHeight);
+    for (int y = by * blockHeight; y < rowEnd; ++y) {
+      const std::uint8_t* p = image.Row(y);
+      for (int x = 0; x < image.Width(); ++x, p += bytes) {
+        std::uint64_t* sum = &sums[static_cast<std::size_t>(x / blockWidth) * 5];
+        const unsigned a = bytes == 4 ? p[3] : 255;
+        for (int c = 0; c < 3; ++c) sum[c] += std::uint64_t{p[c]} * a;
+        sum[3] += a;
+        ++sum[4];
+      }
+    }
+    std::uint8_t* out = target.Row(by);
+    for (int x = 0; x < width; ++x, out += bytes) {
+      const std::uint64_t* sum = &sums[static_cast<std::size_t>(x) * 5];
+      for (int c = 0; c < 3; ++c) out[c] = static_cast<std::uint8_t>(sum[3] ? (sum[c] + sum[3] / 2) / sum[3] : 0);
+      if (bytes == 4) out[3] = static_cast<std::uint8_t>((sum[3] + sum[4] / 2) / sum[4]);
+    }
+  }
+  target.SetPosition(image.PosX(), image.PosY());
+  image = std::move(target);
+}
+
 }  // namespace
 
 PixelImage ToTrueColour(const PixelImage& image) {
@@ -74,6 +117,20 @@ PixelImage ToTrueColour(const PixelImage& image) {
 void ScaleImage(PixelImage& image, int width, int height) {
   if (image.IsEmpty() || width < 1 || height < 1 || image.BitCount() < 16) return;
   const int sourceWidth = image.Width(), sourceHeight = image.Height();
+  // Pixman works in 16.16 fixed point: no coordinate or scale of 32768 or
+  // more, and its filter grows with the scale. Large reductions first
+  // average whole blocks, then filter the rest of the way.
+  constexpr int kMaxFilterSide = 16384, kMaxFilterScale = 1024;
+  if (sourceWidth > kMaxFilterSide || sourceHeight > kMaxFilterSide || sourceWidth / width > kMaxFilterScale ||
+      sourceHeight / height > kMaxFilterScale) {
+    if (image.BitCount() < 24) return;
+    const int blockWidth = std::max(1, sourceWidth / width), blockHeight = std::max(1, sourceHeight / height);
+    if (blockWidth == 1 && blockHeight == 1) return;  // an enlargement of a huge image: beyond any target
+    AverageBlocks(image, blockWidth, blockHeight);
+    if (image.Width() > kMaxFilterSide || image.Height() > kMaxFilterSide) return;
+    if (image.Width() != width || image.Height() != height) ScaleImage(image, width, height);
+    return;
+  }
   const int posX = image.PosX(), posY = image.PosY();
 
   PixelImage source(image);

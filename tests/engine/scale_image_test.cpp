@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
 
 namespace reelmill {
@@ -69,6 +70,19 @@ TEST(ScaleImage, ShrinkingAveragesFinePatterns) {
   ScaleImage(image, 8, 8);
   for (int y = 1; y < 7; ++y)
     for (int x = 1; x < 7; ++x) EXPECT_NEAR(image.PixelAddress(x, y)[1], 128, 12);
+  // Reductions past what one filter step can hold (a 60000-pixel GIF row to
+  // a thumbnail) still average.
+  for (const auto& [width, height, toWidth, toHeight] :
+       {std::array{60000, 1, 1, 1}, std::array{40000, 3, 7, 3}, std::array{3, 50000, 3, 2}}) {
+    PixelImage strip = Filled(width, height, 32, 0, 0, 0);
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x)
+        if ((x + y) % 2) std::fill_n(strip.PixelAddress(x, y), 3, std::uint8_t{255});
+    ScaleImage(strip, toWidth, toHeight);
+    ASSERT_EQ(strip.Width(), toWidth);
+    ASSERT_EQ(strip.Height(), toHeight);
+    EXPECT_NEAR(strip.PixelAddress(0, 0)[1], 128, 12) << width << "x" << height;
+  }
 }
 
 TEST(ScaleImage, TransparentPixelsDoNotBleedTheirColour) {
