@@ -143,7 +143,8 @@ int main(int argc, char** argv) {
   }
   const fs::path root = argv[1];
   for (const auto& [name, bytes] : Gifs()) {
-    for (const char* target : {"gif_frame_table", "gif_decoder", "recording_roads"}) Write(root / target / name, bytes);
+    for (const char* target : {"gif_frame_table", "gif_decoder", "recording_roads", "encoded_outputs"})
+      Write(root / target / name, bytes);
     Write(root / "image_codecs" / name, Prefixed(6, bytes));
   }
 

@@ -9,10 +9,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-targets=(gif_frame_table gif_decoder recording_roads image_codecs jpeg_info mux)
+targets=(gif_frame_table gif_decoder recording_roads encoded_outputs image_codecs jpeg_info mux)
 dict_of() {
   case "$1" in
-    gif_*|recording_roads) echo fuzz/dict/gif.dict ;;
+    gif_*|recording_roads|encoded_outputs) echo fuzz/dict/gif.dict ;;
     jpeg_info) echo fuzz/dict/jpeg.dict ;;
     *) echo "fuzz/dict/$1.dict" ;;
   esac
