@@ -31,7 +31,7 @@ class Encoder {
                int loopCount) {
     if (options.kind == EncodedKind::Webp) {
       AnimatedWebpOptions webp;
-      webp.quality = options.quality;
+      webp.quality = options.quality < 100 ? options.quality : -1;  // 100: lossless
       webp.loopCount = loopCount;
       webp.threads = options.threads;
       return writer_.emplace<AnimatedWebpWriter>().Open(path, width, height, webp);
@@ -39,9 +39,11 @@ class Encoder {
     EncodedVideoOptions video;
     video.format = options.kind == EncodedKind::Mp4 ? VideoFormat::Mp4H264 : VideoFormat::WebMVp9;
     video.crf = options.crf;
-    // A quality as the other outputs take it: 100 is near lossless.
-    if (video.crf < 0 && options.quality > 0)
-      video.crf = options.kind == EncodedKind::Mp4 ? 50 - options.quality * 2 / 5 : 60 - options.quality / 2;
+    // A quality as the window's slider gives it: 100 is the default crf,
+    // each step below a little smaller, 10 near each encoder's worst.
+    if (video.crf < 0 && options.quality > 0 && options.quality < 100)
+      video.crf = options.kind == EncodedKind::Mp4 ? 23 + (100 - options.quality) * 3 / 10
+                                                   : 32 + (100 - options.quality) * 31 / 90;
     video.preset = options.preset;
     video.alpha = alpha;
     video.threads = options.threads;
@@ -241,12 +243,16 @@ ConversionOutcome ExportEncoded(const std::string& gifPath, const std::string& o
       options.kind == EncodedKind::Webp ||
       (options.kind == EncodedKind::WebM && ShowsTransparency(*data) && EncodedVideoWriter::AlphaFits(width, height));
   Encoder encoder;
-  if ((outcome.problem = encoder.Open(outputPath, width, height, options, keepAlpha, GifLoopCount(*data))))
+  if ((outcome.problem = encoder.Open(outputPath, width, height, options, keepAlpha, GifPlayCount(*data))))
     return outcome;
 
   PixelImage scratch;
   long long playedMs = 0;  // of the GIF
   long long outputFrames = 0;
+  // At a constant rate the last frame ends with the GIF's play, so it waits
+  // here until it is known to be the last.
+  PixelImage pending;
+  VideoFrame pendingFrame{};
   for (; frame; frame = cursor.Next(&delay)) {
     if (options.cancel && options.cancel->load()) {
       outcome.cancelled = true;
@@ -264,10 +270,18 @@ ConversionOutcome ExportEncoded(const std::string& gifPath, const std::string& o
       // Constant rate: output frame k shows what the GIF shows at k / fps
       // (frame 0 always catches the GIF's first frame).
       const long long repeats = FramesShowing(playedMs, playedMs + ms, options.fps);
+      if (repeats > 0 && pendingFrame.pixels) outcome.problem = encoder.Add(pendingFrame);
       for (long long k = 0; k < repeats && !outcome.problem; ++k, ++outputFrames) {
         video.startMs = outputFrames * 1000 / options.fps;
         video.durationMs = (outputFrames + 1) * 1000 / options.fps - video.startMs;
-        outcome.problem = encoder.Add(video);
+        if (k + 1 < repeats) {
+          outcome.problem = encoder.Add(video);
+        } else {
+          pending = ready;
+          pendingFrame = VideoFrame{pending.Row(0),  -static_cast<std::ptrdiff_t>(pending.Stride()),
+                                    pending.Width(), pending.Height(),
+                                    video.startMs,   video.durationMs};
+        }
       }
     } else {
       outcome.problem = encoder.Add(video);
@@ -277,6 +291,10 @@ ConversionOutcome ExportEncoded(const std::string& gifPath, const std::string& o
     playedMs += ms;
     ++outcome.images;
     if (options.imagesDone) options.imagesDone->store(outcome.images);
+  }
+  if (pendingFrame.pixels) {
+    pendingFrame.durationMs = std::max(1LL, playedMs - pendingFrame.startMs);
+    if ((outcome.problem = encoder.Add(pendingFrame))) return outcome;
   }
   if ((outcome.problem = encoder.Close())) return outcome;
   outcome.ok = true;

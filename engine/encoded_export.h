@@ -27,9 +27,9 @@ struct EncodedExportOptions {
   int height = 0;
   std::uint32_t background = 0xFFFFFF;  // 0xRRGGBB under transparent pixels, where the format has no alpha
   int crf = -1;                         // MP4 and WebM; -1: the default
-  int quality = -1;                     // 10 to 100; WebP: lossy at it, the others: a crf from it; -1: none
-  std::string preset;                   // encoder speed, x264's names
-  int threads = 0;                      // for the encoder; 0: its own choice
+  int quality = -1;    // 10 to 100; 100 or -1: the defaults (lossless WebP); below: lossy WebP, a higher crf
+  std::string preset;  // encoder speed, x264's names
+  int threads = 0;     // for the encoder; 0: its own choice
   const std::atomic<bool>* cancel = nullptr;
   std::atomic<long long>* imagesDone = nullptr;  // counts the GIF frames encoded, for a progress display
 };

@@ -1,5 +1,7 @@
 #include "imaging/codecs/gif_block_walker.h"
 
+#include <algorithm>
+
 #include <string_view>
 
 #include "imaging/byte_reader.h"
@@ -171,7 +173,7 @@ std::optional<AssembledGifFrame> GifBlockWalker::AssembleFrame() {
   return frame;
 }
 
-int GifLoopCount(std::span<const std::uint8_t> data) {
+int GifPlayCount(std::span<const std::uint8_t> data) {
   GifBlockWalker walker(data);
   if (!walker.Valid()) return 1;
   do {
@@ -188,7 +190,7 @@ int GifLoopCount(std::span<const std::uint8_t> data) {
     const auto count = reader.U16le();
     if (!head || !name || !size || !id || !count || *size < 3 || *id != 1) continue;
     const std::string_view text(reinterpret_cast<const char*>(name->data()), name->size());
-    if (text == "NETSCAPE2.0" || text == "ANIMEXTS1.0") return *count;
+    if (text == "NETSCAPE2.0" || text == "ANIMEXTS1.0") return *count == 0 ? 0 : std::min(*count + 1, 65535);
   } while (walker.Advance());
   return 1;
 }

@@ -39,10 +39,11 @@ struct AssembledGifFrame {
 // included; -1 when it runs past the end.
 std::int64_t SubBlockChainLength(std::span<const std::uint8_t> data, std::size_t position);
 
-// How often the file asks to be played: the loop count of its NETSCAPE2.0
-// (or ANIMEXTS1.0) application extension, 0 for ever; 1 without one, as
-// browsers play such a file once.
-int GifLoopCount(std::span<const std::uint8_t> data);
+// How many times browsers play the file, as formats that count plays (WebP)
+// want it: 0 for ever (a loop count of 0), the loop count of its NETSCAPE2.0
+// (or ANIMEXTS1.0) extension plus the first play (at most 65535), and 1
+// without one.
+int GifPlayCount(std::span<const std::uint8_t> data);
 
 class GifBlockWalker {
  public:

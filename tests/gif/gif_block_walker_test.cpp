@@ -93,6 +93,12 @@ TEST(GifBlockWalker, AnUnknownExtensionLabelIsUnrecognisedAndEndsTheWalk) {
   EXPECT_FALSE(walker.AssembleFrame());
 }
 
+TEST(GifPlayCount, CountsTheFirstPlayBesideTheLoops) {
+  EXPECT_EQ(GifPlayCount(GifBuilder(2, 2).SolidFrame(1).SolidFrame(2).Bytes()), 1);  // no loop block: once
+  for (const auto& [loops, plays] : {std::pair{0, 0}, std::pair{1, 2}, std::pair{3, 4}, std::pair{65535, 65535}})
+    EXPECT_EQ(GifPlayCount(GifBuilder(2, 2).Looping(loops).SolidFrame(1).SolidFrame(2).Bytes()), plays) << loops;
+}
+
 TEST(GifBlockWalker, ExtensionsDoNotCountAsGraphicBlocks) {
   const Bytes gif = GifBuilder(2, 2)
                         .Looping()

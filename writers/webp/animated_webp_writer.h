@@ -14,7 +14,7 @@ namespace reelmill {
 
 struct AnimatedWebpOptions {
   int quality = -1;   // -1: lossless; 0 to 100: lossy at that quality
-  int loopCount = 0;  // 0: for ever
+  int loopCount = 0;  // how many times it plays; 0: for ever
   int method = 4;     // libwebp's effort, 0 (fast) to 6 (small)
   int threads = 1;    // >1: libwebp may use a thread of its own per frame
 };
