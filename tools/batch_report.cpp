@@ -7,37 +7,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "tools/command_line.h"
+
 namespace reelmill {
 
 namespace {
-
-// Length of the valid UTF-8 sequence at `i`, or 0.
-std::size_t Utf8Length(const std::string& text, std::size_t i) {
-  const auto byte = [&](std::size_t at) { return static_cast<unsigned char>(text[at]); };
-  const unsigned char lead = byte(i);
-  std::size_t length = 0;
-  std::uint32_t min = 0;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-    min = 0x80;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    min = 0x800;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    min = 0x10000;
-  } else {
-    return 0;
-  }
-  if (i + length > text.size()) return 0;
-  std::uint32_t code = lead & (0xFF >> (length + 1));
-  for (std::size_t k = 1; k < length; ++k) {
-    if ((byte(i + k) & 0xC0) != 0x80) return 0;
-    code = code << 6 | (byte(i + k) & 0x3F);
-  }
-  if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
-  return length;
-}
 
 std::string Base64(const std::string& bytes) {
   static constexpr char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";

@@ -13,6 +13,8 @@
 #include "engine/frame_pack.h"
 #include "engine/sequence_export.h"
 #include "engine/streaming_recording.h"
+#include "imaging/codecs/gif_decoder.h"
+#include "imaging/file_io.h"
 #include "imaging/paths.h"
 #include "tools/input_probe.h"
 #include "tools/triage.h"
@@ -113,6 +115,21 @@ Problem FolderProblem(const std::string& folder) {
 
 TaskEnd Ended(Outcome outcome, Problem reason) { return TaskEnd{outcome, std::move(reason), {}, {}}; }
 
+// Under --strict a damaged GIF must not cost the user an existing output,
+// nor leave a partial one that a later --skip-existing takes for done: its
+// frames are walked before anything is written. No damage when the file is
+// refused outright (the conversion says why) or the walk was interrupted.
+TaskEnd DamageFound(const std::string& path, std::uint64_t memoryBudget, const std::atomic<bool>& cancel) {
+  Problem unreadable;
+  const auto data = ReadFileBytes(path, kMaxWholeFileBytes, &unreadable);
+  if (!data) return Ended(Outcome::Converted, {});
+  GifFrameCursor cursor(*data, memoryBudget);
+  while (cursor.Next() && !cancel.load()) {
+  }
+  if (!cursor.Finished() || cursor.Refused() || !cursor.Ending()) return Ended(Outcome::Converted, {});
+  return TaskEnd{Outcome::Failed, {}, cursor.Ending(), ProblemText(cursor.Ending()) + " (--strict: nothing written)"};
+}
+
 TaskEnd NotStarted() {
   return Ended(Outcome::NotDone, Refusal(ProblemCode::Interrupted, "interrupted before it started"));
 }
@@ -168,6 +185,10 @@ TaskEnd BatchRunner::Run(Task& task, std::optional<PrivateWorkFolder>& work) {
   if (skipExisting_ && OutputsComplete(plan_, task))
     return Ended(Outcome::Skipped, ProblemOf(ProblemCode::OutputExists));
   const Resources resources{model.ThreadsWithin(share.Bytes() - held, plan_.encoderThreads), share.Bytes() - held};
+  if (strict_) {
+    TaskEnd damaged = DamageFound(task.item.path, resources.memoryBudget, interruption_.Requested());
+    if (damaged.outcome == Outcome::Failed) return damaged;
+  }
   if (plan_.encoded) return ConvertEncoded(task, resources);
   return plan_.video ? ConvertVideo(task, work->Path(), resources) : ExportSequence(task, resources);
 }

@@ -67,8 +67,7 @@ class Outcomes {
 
 class BatchRunner {
  public:
-  // `strict`: a damaged GIF is a failure, though its frames before the
-  // damage are written.
+  // `strict`: a damaged GIF is a failure, and nothing of it is written.
   BatchRunner(const Plan& plan, bool skipExisting, bool strict, Interruption& interruption, Outcomes& outcomes,
               ProgressBar& progress, MemoryBudget& memory)
       : plan_(plan),

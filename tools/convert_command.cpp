@@ -133,8 +133,8 @@ int RunConvert(const ConvertOptions& options, int standardInput, std::ostream& e
   const int skipped = outcomes.Count(Outcome::Skipped), notDone = outcomes.Count(Outcome::NotDone);
   const std::string reportFailure = report.Close();
   if (!reportFailure.empty())
-    err << kProgram << ": --report " << options.report << ": not every line could be written: " << reportFailure
-        << "\n";
+    err << kProgram << ": --report " << Printable(options.report)
+        << ": not every line could be written: " << reportFailure << "\n";
   if (summary.taken == 0 && summary.listRead) err << kProgram << ": no GIF files among the inputs given\n";
   if (!options.quiet && summary.taken > 0) {
     err << converted << " of " << summary.taken << " files converted";
@@ -143,7 +143,7 @@ int RunConvert(const ConvertOptions& options, int standardInput, std::ostream& e
     if (const int damaged = outcomes.Damaged()) err << ", " << damaged << " damaged";
     if (notDone) err << ", " << notDone << " not done";
     if (!summary.listRead) err << "; the rest of the list was not read";
-    err << "; outputs in " << Normalised(plan.outputFolder) << "\n";
+    err << "; outputs in " << Printable(Normalised(plan.outputFolder)) << "\n";
   }
   // A signal that came after the last file was done cost nothing.
   if (interruption.Requested() && (notDone > 0 || !summary.listRead)) return 128 + interruption.Signal();

@@ -21,8 +21,9 @@ void AddConvertOptions(CLI::App& app, ConvertOptions& options) {
       ->type_name("PATH")
       ->group(output);
   app.add_option("--quality", options.quality,
-                 "JPEG quality, 10 to 100 (default: 100; jpg sequences: 80, as the window saves them); webp: lossy at "
-                 "that quality; mp4 and webm: a --crf from it (100 near lossless)")
+                 "JPEG quality, 10 to 100 (default: 100; jpg sequences: 80, as the window saves them); mp4 and webm: "
+                 "100 is the default --crf, lower makes smaller files; webp: 100 is lossless (the default), lower is "
+                 "lossy at that quality")
       ->check(CLI::Range(10, 100))
       ->type_name("Q")
       ->group(output);
@@ -30,8 +31,8 @@ void AddConvertOptions(CLI::App& app, ConvertOptions& options) {
       ->type_name("WxH")
       ->group(output);
   app.add_option("--crf", options.crf,
-                 "mp4 and webm: constant quality as FFmpeg users know it (mp4 0 to 51, default 23; webm 0 to 63, "
-                 "default 32); lower is better and larger")
+                 "mp4 and webm: constant quality as FFmpeg users know it (mp4 0 to 51, default 23, 0 lossless but "
+                 "played by few players; webm 0 to 63, default 32); lower is better and larger")
       ->type_name("N")
       ->group(output);
   app.add_option("--preset", options.preset,
@@ -52,7 +53,7 @@ void AddConvertOptions(CLI::App& app, ConvertOptions& options) {
       ->each([&options](const std::string&) { options.fpsGiven = true; });
   app.add_option("--timing", options.timing,
                  "real: frame k shows what the GIF shows at k/fps, so the video lasts as long as the GIF plays; "
-                 "window: the window's recording, one frame per distinct GIF frame and 100-ms step")
+                 "window (avi and swf): the window's recording, one frame per distinct GIF frame and 100-ms step")
       ->check(CLI::IsMember({"real", "window"}))
       ->default_val("real")
       ->type_name("MODE")
@@ -87,8 +88,8 @@ void AddConvertOptions(CLI::App& app, ConvertOptions& options) {
                "options it was made with are not compared); an interrupted batch resumes this way")
       ->group(batch);
   app.add_flag("--strict", options.strict,
-               "A GIF that ends early or holds bad data is a failure (exit status 1); without it its frames "
-               "before the damage are converted with a warning")
+               "A GIF that ends early or holds bad data is a failure (exit status 1) and nothing of it is "
+               "written; without it its frames before the damage are converted with a warning")
       ->group(batch);
   app.add_option("--report", options.report,
                  "Write one JSON object per input and line to FILE: input, output, outcome (converted, failed, "

@@ -16,7 +16,7 @@ struct ConvertOptions {
   std::string output = ".";  // a folder, or with one input and a one-file output a file name
   std::string fps = "10";    // whole frames per second, checked
   bool fpsGiven = false;     // --fps was given (mp4, webm and webp keep each frame's own time without it)
-  int crf = -1;              // mp4 and webm; -1: not given
+  std::string crf;           // mp4 and webm, checked; empty: not given
   std::string preset;        // mp4 and webm encoder speed
   std::string background;    // colour under transparent pixels (mp4, webm without alpha)
   int quality = 0;           // 0: not given (100 for avi/swf, the encoder's default for jpg)

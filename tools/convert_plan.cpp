@@ -52,6 +52,17 @@ std::optional<UsageProblem> PlaceOutputs(const ConvertOptions& options, Plan& pl
   bool namesFile = false;
   for (const char* kind : {"avi", "swf", "mp4", "webm", "webp"}) namesFile |= HasExtension(output, kind);
   namesFile = namesFile && !IsDirectory(output);
+  // A name like a picture or video file that is not one we write would
+  // become a folder of that name, surely not what was meant.
+  static const char* const kOtherMedia[] = {"gif", "mkv", "mov", "m4v",  "mpg",  "mpeg", "ogv", "flv",
+                                            "wmv", "ts",  "3gp", "apng", "avif", "png",  "jpg", "jpeg",
+                                            "bmp", "tga", "tif", "tiff", "heic", "jxl"};
+  if (!namesFile && !IsDirectory(output))
+    for (const char* other : kOtherMedia)
+      if (HasExtension(output, other))
+        return UsageProblem{"-o " + output + ": give a folder" +
+                            (plan.video || plan.encoded ? ", or a file name ending in ." + plan.extension
+                                                        : " for the " + plan.extension + " files")};
   if (!namesFile) {
     plan.outputFolder = output.back() == '/' ? output : output + "/";
     return std::nullopt;
@@ -73,10 +84,12 @@ std::optional<UsageProblem> PlanEncoded(const ConvertOptions& options, const Siz
   // An encoder option the output kind has no use for would be dropped in
   // silence, and the user would take the file for what they asked.
   const bool video = plan.extension == "mp4" || plan.extension == "webm";
-  if (!video && options.crf != -1) return UsageProblem{"--crf applies to mp4 and webm, not " + plan.extension};
+  if (!video && !options.crf.empty()) return UsageProblem{"--crf applies to mp4 and webm, not " + plan.extension};
   if (!video && !options.preset.empty()) return UsageProblem{"--preset applies to mp4 and webm, not " + plan.extension};
   if (!video && !options.background.empty())
     return UsageProblem{"--background applies to mp4 and webm, not " + plan.extension};
+  if (!plan.video && options.timing == "window")
+    return UsageProblem{"--timing window applies to avi and swf, not " + plan.extension};
   EncodedExportOptions& encoded = plan.encodedOptions;
   encoded.kind = plan.extension == "webm"   ? EncodedKind::WebM
                  : plan.extension == "webp" ? EncodedKind::Webp
@@ -84,7 +97,6 @@ std::optional<UsageProblem> PlanEncoded(const ConvertOptions& options, const Siz
   encoded.width = size.width;
   encoded.height = size.height;
   encoded.quality = options.quality > 0 ? options.quality : -1;
-  encoded.crf = options.crf;
   encoded.preset = options.preset;
   encoded.fps = options.fpsGiven ? plan.settings.frameRate : 0;
   if (!options.background.empty()) {
@@ -93,8 +105,11 @@ std::optional<UsageProblem> PlanEncoded(const ConvertOptions& options, const Siz
     encoded.background = *colour;
   }
   const int maxCrf = encoded.kind == EncodedKind::WebM ? 63 : 51;
-  if (options.crf < -1 || options.crf > maxCrf)
-    return UsageProblem{"--crf " + std::to_string(options.crf) + ": give 0 to " + std::to_string(maxCrf)};
+  if (!options.crf.empty()) {
+    if (!IsSmallNumber(options.crf) || std::stoi(options.crf) > maxCrf)
+      return UsageProblem{"--crf " + options.crf + ": give a whole number, 0 to " + std::to_string(maxCrf)};
+    encoded.crf = std::stoi(options.crf);
+  }
   static const char* const kPresets[] = {"",     "ultrafast", "superfast", "veryfast", "faster",
                                          "fast", "medium",    "slow",      "slower",   "veryslow"};
   if (std::find(std::begin(kPresets), std::end(kPresets), options.preset) == std::end(kPresets))

@@ -27,7 +27,7 @@ constexpr std::uint64_t kMaxFrameHeaderScan = 64ull << 20;
 int MuxUsageError(std::ostream& err, const std::string& message) { return UsageError(err, message, "mux"); }
 
 int Failure(std::ostream& err, const std::string& message) {
-  err << kProgram << ": " << message << '\n';
+  err << kProgram << ": " << Printable(message) << '\n';
   return kExitFailed;
 }
 

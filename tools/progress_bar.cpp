@@ -1,5 +1,7 @@
 #include "tools/progress_bar.h"
 
+#include "tools/command_line.h"
+
 namespace reelmill {
 
 namespace {
@@ -17,7 +19,7 @@ void ProgressBar::SetTotal(int total) {
 
 void ProgressBar::Started(const std::string& file) {
   std::lock_guard lock(mutex_);
-  current_ = file;
+  current_ = Printable(file);
   Draw();
 }
 
@@ -30,7 +32,7 @@ void ProgressBar::Finished() {
 void ProgressBar::Message(const std::string& line) {
   std::lock_guard lock(mutex_);
   if (drawn_) std::fputs("\r\033[K", stream_);
-  std::fprintf(stream_, "%s\n", line.c_str());
+  std::fprintf(stream_, "%s\n", Printable(line).c_str());
   if (drawn_) Draw();
   std::fflush(stream_);
 }

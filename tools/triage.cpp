@@ -64,8 +64,9 @@ Verdict Triage::Judge(const Task& task, bool own) {
       return own ? Refused(ProblemCode::OutputIsInput, "refused: it is the report file of this run") : Drop();
     const auto [seen, fresh] = inputs_.emplace(*id, Seen{task.number, task.item.path});
     if (!fresh) {
-      // The same file given again is converted once.
-      if (!own || seen->second.path == task.item.path) return Drop();
+      // The same file given again is converted once, and each mention of it
+      // is accounted for.
+      if (!own) return Drop();
       return End(Outcome::Skipped,
                  Refusal(ProblemCode::SameInput,
                          "the same file as input " + std::to_string(seen->second.number) + " of the list"));

@@ -246,6 +246,14 @@ TEST(ConvertBatch, ListsOfNulEndedNamesNeedTheNullOptionAndNamesThatAreNotUtf8Ke
   ASSERT_EQ(run.status, 0) << run.err;
   for (const char* output : {"with\nnewline.avi", "caf\xe9.avi", "caf\xc3\xa9.avi"})
     EXPECT_TRUE(fs::exists(ws.out / output)) << output;
+  // Messages escape a name's controls: it can neither recolour the terminal
+  // nor fake a line of its own.
+  const std::string hostile = ws.Write("evil\x1b[31m\xc2\x9b\x07\nfake.gif", {'n', 'o'});
+  const RunResult shown = ws.Run("-o " + Quoted(ws.out / "shown") + " " + Quoted(hostile) + " " + Quoted(odd));
+  EXPECT_EQ(shown.status, 1);
+  EXPECT_NE(shown.err.find("evil\\x1b[31m\\xc2\\x9b\\x07\\nfake.gif: "), std::string::npos) << shown.err;
+  EXPECT_EQ(shown.err.find_first_of("\x1b\x07"), std::string::npos) << shown.err;
+  EXPECT_EQ(std::count(shown.err.begin(), shown.err.end(), '\n'), 2) << shown.err;  // the failure and the summary
   if (!testing::HaveTool("python3")) GTEST_SKIP() << "python3 not installed";
   // Each report line names its input exactly, whatever its bytes.
   int status = -1;
@@ -446,11 +454,20 @@ TEST(ConvertBatch, EveryRefusalAndDamageIsNamed) {
   EXPECT_NE(run.err.find("3 of 9 files converted, 6 failed, 2 damaged"), std::string::npos) << run.err;
   EXPECT_TRUE(ReportParsesAsJson(report));
 
-  const RunResult strict = ws.Run("--quiet --strict -o " + Quoted(ws.out / "strict") + " " + Quoted(ws.in / "cut.gif"));
-  EXPECT_EQ(strict.status, 1);
-  EXPECT_NE(strict.err.find("cut.gif: converted 5 of 6 frames: the file ends early in frame 6 (--strict)"),
-            std::string::npos)
-      << strict.err;
+  // --strict writes nothing of a damaged GIF, and keeps what was there.
+  fs::create_directories(ws.out / "strict");
+  for (const char* kind : {"avi", "mp4", "png"}) {
+    const std::string kept = ws.out / (std::string("strict/cut.") + kind);
+    testing::WriteAll(kept, {'o', 'l', 'd'});
+    const RunResult strict = ws.Run(std::string("--quiet --strict --to ") + kind + " -o " + Quoted(ws.out / "strict") +
+                                    " " + Quoted(ws.in / "cut.gif"));
+    EXPECT_EQ(strict.status, 1) << kind;
+    EXPECT_NE(strict.err.find("cut.gif: the file ends early in frame 6 (--strict: nothing written)"), std::string::npos)
+        << strict.err;
+    EXPECT_EQ(testing::ReadAll(kept), (std::vector<std::uint8_t>{'o', 'l', 'd'})) << kind;
+    fs::remove(kept);
+    EXPECT_TRUE(fs::is_empty(ws.out / "strict")) << kind;
+  }
 }
 
 }  // namespace
