@@ -36,7 +36,7 @@ void AddConvertOptions(CLI::App& app, ConvertOptions& options) {
       ->type_name("N")
       ->group(output);
   app.add_option("--preset", options.preset,
-                 "mp4 and webm: encoder speed, ultrafast ... medium (default) ... veryslow; slower is smaller")
+                 "mp4 and webm: encoder speed, ultrafast ... medium, slow (default) ... veryslow; slower is smaller")
       ->type_name("NAME")
       ->group(output);
   app.add_option("--background", options.background,
