@@ -62,13 +62,8 @@ PixmanImage Wrap(PixelImage& image) {
                                               static_cast<int>(image.Stride())));
 }
 
-// Each block of `blockWidth` x `blockHeight` pixels (fewer at the far edges)
-// becomes its average; colours weighted by their opacity, so transparent
-// pixels lend none.
-void AverageBlocks(PixelImage& image, int blockWidth, int blockHeight) {
-  const int bytes = image.BitCount() / 8;
-  const int width = (image.Width() + blockWidth - 1) / blockWidth;
-  const int height = (image.Height() + blockHeight - 1) / blockHeight;
+// An image of `width` x `height` in the pixel format of `image`.
+bool CreateLike(const PixelImage& image, int width, int height, PixelImage& target) {
   ImageDescriptor descriptor;
   descriptor.header = image.Header();
   descriptor.header.width = width;
@@ -76,8 +71,18 @@ void AverageBlocks(PixelImage& image, int blockWidth, int blockHeight) {
   descriptor.redMask = image.RedMask();
   descriptor.greenMask = image.GreenMask();
   descriptor.blueMask = image.BlueMask();
+  return target.Create(descriptor);
+}
+
+// Each block of `blockWidth` x `blockHeight` pixels (fewer at the far edges)
+// becomes its average; colours weighted by their opacity, so transparent
+// pixels lend none.
+void AverageBlocks(PixelImage& image, int blockWidth, int blockHeight) {
+  const int bytes = image.BitCount() / 8;
+  const int width = (image.Width() + blockWidth - 1) / blockWidth;
+  const int height = (image.Height() + blockHeight - 1) / blockHeight;
   PixelImage target;
-  if (!target.Create(descriptor)) return;
+  if (!CreateLike(image, width, height, target)) return;
   std::vector<std::uint64_t> sums(static_cast<std::size_t>(width) * 5);
   for (int by = 0; by < height; ++by) {
     std::fill(sums.begin(), sums.end(), 0);
@@ -139,15 +144,8 @@ void ScaleImage(PixelImage& image, int width, int height) {
   const bool straightAlpha = source.BitCount() == 32;
   if (straightAlpha) Premultiply(source);
 
-  ImageDescriptor descriptor;
-  descriptor.header = image.Header();
-  descriptor.header.width = width;
-  descriptor.header.height = height;
-  descriptor.redMask = image.RedMask();
-  descriptor.greenMask = image.GreenMask();
-  descriptor.blueMask = image.BlueMask();
   PixelImage target;
-  if (!target.Create(descriptor)) return;
+  if (!CreateLike(image, width, height, target)) return;
 
   PixmanImage src = Wrap(source), dst = Wrap(target);
   if (!src || !dst) return;
