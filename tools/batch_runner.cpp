@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 
 #include "engine/conversion.h"
 #include "engine/encoded_export.h"
@@ -119,14 +120,14 @@ TaskEnd Ended(Outcome outcome, Problem reason) { return TaskEnd{outcome, std::mo
 // nor leave a partial one that a later --skip-existing takes for done: its
 // frames are walked before anything is written. No damage when the file is
 // refused outright (the conversion says why) or the walk was interrupted.
-TaskEnd DamageFound(const std::string& path, std::uint64_t memoryBudget, const std::atomic<bool>& cancel) {
-  Problem unreadable;
-  const auto data = ReadFileBytes(path, kMaxWholeFileBytes, &unreadable);
-  if (!data) return Ended(Outcome::Converted, {});
+std::optional<TaskEnd> DamageFound(const std::string& path, std::uint64_t memoryBudget,
+                                   const std::atomic<bool>& cancel) {
+  const auto data = ReadFileBytes(path);
+  if (!data) return std::nullopt;
   GifFrameCursor cursor(*data, memoryBudget);
   while (cursor.Next() && !cancel.load()) {
   }
-  if (!cursor.Finished() || cursor.Refused() || !cursor.Ending()) return Ended(Outcome::Converted, {});
+  if (!cursor.Finished() || cursor.Refused() || !cursor.Ending()) return std::nullopt;
   return TaskEnd{Outcome::Failed, {}, cursor.Ending(), ProblemText(cursor.Ending()) + " (--strict: nothing written)"};
 }
 
@@ -186,8 +187,7 @@ TaskEnd BatchRunner::Run(Task& task, std::optional<PrivateWorkFolder>& work) {
     return Ended(Outcome::Skipped, ProblemOf(ProblemCode::OutputExists));
   const Resources resources{model.ThreadsWithin(share.Bytes() - held, plan_.encoderThreads), share.Bytes() - held};
   if (strict_) {
-    TaskEnd damaged = DamageFound(task.item.path, resources.memoryBudget, interruption_.Requested());
-    if (damaged.outcome == Outcome::Failed) return damaged;
+    if (auto damaged = DamageFound(task.item.path, resources.memoryBudget, interruption_.Requested())) return *damaged;
   }
   if (plan_.encoded) return ConvertEncoded(task, resources);
   return plan_.video ? ConvertVideo(task, work->Path(), resources) : ExportSequence(task, resources);

@@ -17,26 +17,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
+using testing::BlockGifWithDelays;
 using testing::GifBuilder;
-using testing::GifFrameSpec;
-
-// A GIF of moving 16-pixel blocks (the shapes GIFs hold: flat colours, hard
-// edges), `delays` in hundredths.
-Bytes Blocks(int width, int height, const std::vector<int>& delays, int transparentIndex = -1) {
-  GifBuilder builder(width, height);
-  for (std::size_t f = 0; f < delays.size(); ++f) {
-    GifFrameSpec frame;
-    frame.width = width;
-    frame.height = height;
-    frame.delay = delays[f];
-    frame.transparentIndex = transparentIndex;
-    for (int y = 0; y < height; ++y)
-      for (int x = 0; x < width; ++x)
-        frame.indices.push_back(static_cast<std::uint8_t>((x / 16 + y / 16 + static_cast<int>(f)) % 8));
-    builder.Frame(frame);
-  }
-  return builder.Bytes();
-}
 
 std::string Shell(const std::string& command) { return testing::RunCapture(command + " 2>/dev/null"); }
 
@@ -102,10 +84,10 @@ TEST(ExportEncoded, VideosHoldEachFrameForItsTimeWithTheirColoursSaid) {
     int fps;
     std::string probed;  // as Probe gives it
   };
-  const Bytes odd = Blocks(201, 101, {7, 7, 7});
-  const Bytes delays = Blocks(48, 32, {0, 1, 2, 30});  // 100 + 100 + 20 + 300 ms
-  const Bytes still = Blocks(40, 30, {2});
-  const Bytes clear = Blocks(32, 32, {10, 10}, 3);
+  const Bytes odd = BlockGifWithDelays(201, 101, {7, 7, 7});
+  const Bytes delays = BlockGifWithDelays(48, 32, {0, 1, 2, 30});  // 100 + 100 + 20 + 300 ms
+  const Bytes still = BlockGifWithDelays(40, 30, {2});
+  const Bytes clear = BlockGifWithDelays(32, 32, {10, 10}, 3);
   const std::vector<Case> cases = {
       {"odd.mp4", odd, EncodedKind::Mp4, 0, "h264,202,102,yuv420p,tv,smpte170m,iec61966-2-1,bt709,3|0.210000"},
       {"odd.webm", odd, EncodedKind::WebM, 0, "vp9,201,101,yuv420p,tv,smpte170m,iec61966-2-1,bt709,3|0.210000"},
@@ -117,7 +99,7 @@ TEST(ExportEncoded, VideosHoldEachFrameForItsTimeWithTheirColoursSaid) {
       {"rate.webm", delays, EncodedKind::WebM, 7, "vp9,48,32,yuv420p,tv,smpte170m,iec61966-2-1,bt709,4|0.520000"},
       {"clear.webm", clear, EncodedKind::WebM, 0, "vp9,32,32,yuv420p,tv,smpte170m,iec61966-2-1,bt709,2|0.200000"},
       // One transparent row of odd width: the encoder cannot keep its alpha.
-      {"strip.webm", Blocks(33, 1, {10}, 0), EncodedKind::WebM, 0,
+      {"strip.webm", BlockGifWithDelays(33, 1, {10}, 0), EncodedKind::WebM, 0,
        "vp9,33,1,yuv420p,tv,smpte170m,iec61966-2-1,bt709,1|0.100000"},
   };
   for (const Case& c : cases) {
@@ -155,7 +137,7 @@ TEST(ExportEncoded, AnimatedWebpIsLosslessWithTheGifsLoopAndTimes) {
 
 TEST(ExportEncoded, DamageKeepsTheFramesBeforeItAndHostileInputsLeaveNothing) {
   testing::TempDir dir;
-  Bytes cut = Blocks(32, 16, {10, 10, 10, 10});
+  Bytes cut = BlockGifWithDelays(32, 16, {10, 10, 10, 10});
   cut.resize(cut.size() - 30);
   testing::WriteAll(dir / "cut.gif", cut);
   testing::WriteAll(dir / "text.gif", {'h', 'e', 'l', 'l', 'o'});

@@ -180,4 +180,30 @@ class GifBuilder {
   std::vector<std::uint8_t> body_;
 };
 
+// Frames of 16 x 16 colour blocks (flat colours and hard edges, as GIFs
+// hold them) that move from frame to frame, frame f shown for `delays[f]`
+// hundredths; the blocks line up with JPEG's chroma blocks, so quality 100
+// keeps them close.
+inline std::vector<std::uint8_t> BlockGifWithDelays(int width, int height, const std::vector<int>& delays,
+                                                    int transparentIndex = -1) {
+  GifBuilder builder(width, height);
+  for (std::size_t f = 0; f < delays.size(); ++f) {
+    GifFrameSpec spec;
+    spec.width = width;
+    spec.height = height;
+    spec.delay = delays[f];
+    spec.transparentIndex = transparentIndex;
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x)
+        spec.indices.push_back(static_cast<std::uint8_t>((x / 16 + y / 16 + static_cast<int>(f)) % 8));
+    builder.Frame(spec);
+  }
+  return builder.Bytes();
+}
+
+// `frames` such frames of one delay.
+inline std::vector<std::uint8_t> BlockGif(int frames, int width, int height, int delay) {
+  return BlockGifWithDelays(width, height, std::vector<int>(static_cast<std::size_t>(frames), delay));
+}
+
 }  // namespace reelmill::testing

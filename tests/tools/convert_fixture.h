@@ -23,22 +23,6 @@ extern char** environ;
 
 namespace reelmill::testing {
 
-// Frames of 16 x 16 colour blocks that move from frame to frame; the blocks
-// line up with the JPEG's chroma blocks, so quality 100 keeps them close.
-inline std::vector<std::uint8_t> BlockGif(int frames, int width, int height, int delay) {
-  GifBuilder builder(width, height);
-  for (int f = 0; f < frames; ++f) {
-    GifFrameSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.delay = delay;
-    for (int y = 0; y < height; ++y)
-      for (int x = 0; x < width; ++x) spec.indices.push_back(static_cast<std::uint8_t>((x / 16 + y / 16 + f) % 8));
-    builder.Frame(spec);
-  }
-  return builder.Bytes();
-}
-
 struct Workspace {
   TempDir in, out, tmp, scratch;
   std::string Write(const std::string& name, const std::vector<std::uint8_t>& bytes) const {
