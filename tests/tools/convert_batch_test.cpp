@@ -103,7 +103,7 @@ TEST(ConvertBatch, SigtermAbandonsWorkCleanlyAndSkipExistingResumes) {
   const Workspace ws;
   std::vector<std::string> inputs;
   for (int i = 0; i < 24; ++i)
-    inputs.push_back(ws.Write("b/" + std::to_string(100 + i) + ".gif", BlockGif(20, 128, 96, 10)));
+    inputs.push_back(ws.Write("b/" + std::to_string(100 + i) + ".gif", BlockGif(40, 128, 96, 10)));
   const std::string report = ws.scratch / "first.jsonl";
   std::vector<std::string> arguments{"--jobs", "1", "--report", report, "-o", ws.out.Path(), ws.in / "b"};
   testing::BackgroundRun run(ws, arguments);
@@ -134,7 +134,9 @@ TEST(ConvertBatch, SigtermAbandonsWorkCleanlyAndSkipExistingResumes) {
   }
 
   // A second signal ends the process at once, still without partial files.
-  const std::string big = ws.Write("big.gif", BlockGif(80, 256, 192, 10));
+  // The GIF takes the converter about a second, so its work folder is seen
+  // by the polling below however loaded the machine is.
+  const std::string big = ws.Write("big.gif", BlockGif(200, 512, 384, 10));
   testing::BackgroundRun hurried(ws, {"--jobs", "2", "-o", ws.out / "big", big});
   ASSERT_TRUE(testing::WaitFor([&] { return !ws.NoTemporaryFilesLeft(); }));
   hurried.Signal(SIGINT);

@@ -72,7 +72,18 @@ class BackgroundRun {
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, (ws.scratch / "bg-stderr.txt").c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (standardInput >= 0) posix_spawn_file_actions_adddup2(&actions, standardInput, STDIN_FILENO);
-    posix_spawn(&pid_, convert.c_str(), &actions, nullptr, argv.data(), envp.data());
+    // A test started as a background job has SIGINT ignored, which the
+    // converter rightly keeps: the run gets the signals a terminal gives.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t signals;
+    sigemptyset(&signals);
+    posix_spawnattr_setsigmask(&attributes, &signals);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&signals, signal);
+    posix_spawnattr_setsigdefault(&attributes, &signals);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    posix_spawn(&pid_, convert.c_str(), &actions, &attributes, argv.data(), envp.data());
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
   }
   ~BackgroundRun() {
