@@ -134,10 +134,10 @@ TEST(ConvertBatch, SigtermAbandonsWorkCleanlyAndSkipExistingResumes) {
   }
 
   // A second signal ends the process at once, still without partial files.
-  // The GIF takes the converter about a second, so its work folder is seen
-  // by the polling below however loaded the machine is.
-  const std::string big = ws.Write("big.gif", BlockGif(200, 512, 384, 10));
-  testing::BackgroundRun hurried(ws, {"--jobs", "2", "-o", ws.out / "big", big});
+  // Scaled up, the GIF takes the converter about a second, so its work
+  // folder is seen by the polling below however loaded the machine is.
+  const std::string big = ws.Write("big.gif", BlockGif(60, 128, 96, 10));
+  testing::BackgroundRun hurried(ws, {"--jobs", "2", "--size", "640x480", "-o", ws.out / "big", big});
   ASSERT_TRUE(testing::WaitFor([&] { return !ws.NoTemporaryFilesLeft(); }));
   hurried.Signal(SIGINT);
   hurried.Signal(SIGINT);
