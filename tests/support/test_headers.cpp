@@ -1,0 +1,1 @@
+// Compiles the test binaries' shared precompiled headers.
