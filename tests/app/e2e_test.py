@@ -240,7 +240,7 @@ def main():
             find(app, "File list").queryComponent().grabFocus()
             time.sleep(0.3)
             pyatspi.Registry.generateKeyboardEvent(DOWN, None, pyatspi.KEY_PRESSRELEASE)
-            if wait_for(lambda: find(app, "Current Selected File:" + os.path.join(work, "recording.gif")) is None
+            if wait_for(lambda: find(app, "Current Selected File:" + os.path.join(work, "recording.gif")) is not None
                         and find(app, "1920*1080").getState().contains(pyatspi.STATE_SELECTED), 3):
                 break
         press(play)
